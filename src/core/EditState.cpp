@@ -1,0 +1,7 @@
+#include "core/EditState.h"
+
+namespace kestrine::core {
+
+EditState Edit;
+
+}  // namespace kestrine::core
