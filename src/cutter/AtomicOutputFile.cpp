@@ -1,0 +1,296 @@
+#include "cutter/AtomicOutputFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <random>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrine::cutter {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+// ---- Removal of temporaries when the process is ended by a signal ----------------------------
+//
+// The handler may only use async-signal-safe calls, so the paths live in fixed static buffers and
+// each slot's state is a lock-free atomic: the handler unlinks only slots marked kActive, and a
+// slot's path is complete before it is marked so.
+
+constexpr int kSlotCount = 16;
+enum SlotState : int { kFree = 0, kFilling = 1, kActive = 2 };
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX];
+};
+TemporarySlot g_slots[kSlotCount];
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int kCleanupSignalCount = sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0]);
+struct sigaction g_previous[kCleanupSignalCount];
+std::once_flag g_handlersInstalled;
+
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free atomics");
+
+extern "C" void RemoveTemporariesOnSignal(int sig, siginfo_t* info, void* context)
+{
+    const int savedErrno = errno;
+    for (TemporarySlot& slot : g_slots)
+        if (slot.state.load(std::memory_order_acquire) == kActive) ::unlink(slot.path);
+
+    int index = 0;
+    while (index < kCleanupSignalCount && kCleanupSignals[index] != sig) ++index;
+    if (index == kCleanupSignalCount) return;
+    const struct sigaction& previous = g_previous[index];
+    if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
+        previous.sa_sigaction(sig, info, context);
+    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN && previous.sa_handler != nullptr) {
+        previous.sa_handler(sig);
+    } else {
+        // End the process the way the signal would have: the re-raised signal is delivered with the
+        // default action as soon as this handler returns and unblocks it.
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        ::sigaction(sig, &fallback, nullptr);
+        ::raise(sig);
+    }
+    errno = savedErrno;
+}
+
+void InstallSignalHandlers()
+{
+    std::call_once(g_handlersInstalled, [] {
+        for (int i = 0; i < kCleanupSignalCount; ++i) {
+            struct sigaction current {};
+            if (::sigaction(kCleanupSignals[i], nullptr, &current) != 0) continue;
+            // A signal the process was told to ignore (nohup) stays ignored.
+            if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
+            struct sigaction ours {};
+            ours.sa_sigaction = RemoveTemporariesOnSignal;
+            ours.sa_flags = SA_SIGINFO | SA_RESTART;
+            sigemptyset(&ours.sa_mask);
+            for (int s : kCleanupSignals) sigaddset(&ours.sa_mask, s);
+            if (::sigaction(kCleanupSignals[i], &ours, &g_previous[i]) != 0) g_previous[i] = current;
+        }
+    });
+}
+
+int RegisterTemporary(const std::string& absolutePath)
+{
+    if (absolutePath.size() >= PATH_MAX) return -1;
+    InstallSignalHandlers();
+    for (int i = 0; i < kSlotCount; ++i) {
+        int expected = kFree;
+        if (g_slots[i].state.compare_exchange_strong(expected, kFilling, std::memory_order_acq_rel)) {
+            std::memcpy(g_slots[i].path, absolutePath.c_str(), absolutePath.size() + 1);
+            g_slots[i].state.store(kActive, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;  // more simultaneous outputs than slots: those extra ones are not cleaned up on a signal
+}
+
+void UnregisterTemporary(int slot)
+{
+    if (slot >= 0) g_slots[slot].state.store(kFree, std::memory_order_release);
+}
+
+// ---- Naming ------------------------------------------------------------------------------------
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+// Cuts a name to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string ShortenName(const std::string& name, std::size_t limit)
+{
+    if (name.size() <= limit) return name;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return name.substr(0, cut);
+}
+
+std::string RandomSuffix()
+{
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 generator{std::random_device{}() ^
+                                           (static_cast<std::uint64_t>(::getpid()) << 32)};
+    std::string suffix;
+    for (int i = 0; i < 8; ++i) suffix.push_back(kAlphabet[generator() % (sizeof(kAlphabet) - 1)]);
+    return suffix;
+}
+
+}  // namespace
+
+AtomicOutputFile::AtomicOutputFile(std::filesystem::path target, bool replaceExisting)
+    : target_(std::move(target)), replaceExisting_(replaceExisting)
+{
+    buffer_.reserve(kBufferSize);  // before anything exists on disk that a throw would leave behind
+    if (target_.empty()) throw OutputError("no output file name given");
+    if (!target_.has_filename()) throw OutputError(Quoted(target_) + " names a directory, not a file");
+
+    struct stat existing {};
+    if (::lstat(target_.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) throw OutputError(Quoted(target_) + " is a directory");
+        if (!replaceExisting_) throw OutputError(Quoted(target_) + " already exists (-y replaces it)");
+    } else if (errno != ENOENT) {
+        Fail("cannot check the output file " + Quoted(target_), errno);
+    }
+
+    const std::filesystem::path directory = target_.has_parent_path() ? target_.parent_path() : ".";
+    // "." + name + "." + 8 random + ".part" must stay within the usual 255-byte name limit.
+    const std::string stem = ShortenName(target_.filename().string(), 255 - 15);
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        std::filesystem::path candidate = directory / ("." + stem + "." + RandomSuffix() + ".part");
+        // 0666 and the umask, as for any new file the user makes.
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            temporary_ = std::move(candidate);
+        } else if (errno != EEXIST) {
+            Fail("cannot create a file in " + Quoted(directory), errno);
+        }
+    }
+    if (fd_ < 0) throw OutputError("cannot create a temporary file in " + Quoted(directory));
+
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(temporary_, ec);
+    signalSlot_ = RegisterTemporary(ec ? temporary_.string() : absolute.string());
+}
+
+AtomicOutputFile::~AtomicOutputFile()
+{
+    if (!committed_) Discard();
+    UnregisterTemporary(signalSlot_);
+}
+
+void AtomicOutputFile::Discard() noexcept
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!committed_ && !temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+    UnregisterTemporary(signalSlot_);
+    signalSlot_ = -1;
+    buffer_.clear();
+    failed_ = !committed_;
+}
+
+void AtomicOutputFile::CheckUsable() const
+{
+    if (committed_) throw std::logic_error("write to an output file after it was committed");
+    if (failed_ || fd_ < 0) throw OutputError("cannot write " + Quoted(target_) + ": an earlier write failed");
+}
+
+void AtomicOutputFile::Fail(const std::string& action, int error)
+{
+    failed_ = true;
+    throw OutputError(action + ": " + std::strerror(error));
+}
+
+void AtomicOutputFile::WriteFully(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
+{
+    while (size > 0) {
+        const std::size_t chunk = std::min<std::size_t>(size, 1u << 30);
+        const ssize_t n = ::pwrite(fd_, data, chunk, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Fail("cannot write " + Quoted(target_), errno);
+        }
+        if (n == 0) Fail("cannot write " + Quoted(target_), ENOSPC);
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+}
+
+void AtomicOutputFile::Flush()
+{
+    if (buffer_.empty()) return;
+    WriteFully(buffer_.data(), buffer_.size(), flushed_);
+    flushed_ += buffer_.size();
+    buffer_.clear();
+}
+
+void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)
+{
+    CheckUsable();
+    if (bytes.size() > kBufferSize - buffer_.size()) {
+        Flush();
+        if (bytes.size() >= kBufferSize) {
+            WriteFully(bytes.data(), bytes.size(), flushed_);
+            flushed_ += bytes.size();
+            return;
+        }
+    }
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+void AtomicOutputFile::Write(const void* data, std::size_t size)
+{
+    Write(std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(data), size));
+}
+
+void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
+{
+    CheckUsable();
+    if (offset > Size() || bytes.size() > Size() - offset)
+        throw std::out_of_range("WriteAt past the bytes written to " + Quoted(target_));
+    // The part already on disk is rewritten there, the part still buffered is patched in memory.
+    const std::size_t onDisk =
+        offset >= flushed_ ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), flushed_ - offset));
+    if (onDisk > 0) WriteFully(bytes.data(), onDisk, offset);
+    if (onDisk < bytes.size()) {
+        const std::size_t at = static_cast<std::size_t>(offset + onDisk - flushed_);
+        std::memcpy(buffer_.data() + at, bytes.data() + onDisk, bytes.size() - onDisk);
+    }
+}
+
+void AtomicOutputFile::Commit()
+{
+    CheckUsable();
+    Flush();
+    if (::fsync(fd_) != 0) Fail("cannot write " + Quoted(target_), errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Fail("cannot write " + Quoted(target_), errno);
+
+    if (replaceExisting_) {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+            Fail("cannot put " + Quoted(target_) + " in place", errno);
+    } else {
+        // Refuse to replace a file that appeared since the start. Where the file system lacks an
+        // exclusive rename, a hard link gives the same guarantee.
+        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+            const int error = errno;
+            if (error == EEXIST) Fail("cannot put " + Quoted(target_) + " in place", EEXIST);
+            if (error != EINVAL && error != ENOSYS) Fail("cannot put " + Quoted(target_) + " in place", error);
+            if (::link(temporary_.c_str(), target_.c_str()) != 0)
+                Fail("cannot put " + Quoted(target_) + " in place", errno);
+            ::unlink(temporary_.c_str());
+        }
+    }
+    committed_ = true;
+    UnregisterTemporary(signalSlot_);
+    signalSlot_ = -1;
+
+    // Make the rename itself durable; a directory that cannot be synced is no reason to fail.
+    const std::filesystem::path directory = target_.has_parent_path() ? target_.parent_path() : ".";
+    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+}  // namespace kestrine::cutter
