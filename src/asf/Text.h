@@ -1,0 +1,13 @@
+#pragma once
+// Text fields of ASF objects are UTF-16LE, usually zero-terminated.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kestrine::asf {
+
+// Decodes UTF-16LE bytes to UTF-8, stopping at the first zero code unit. Unpaired surrogates and
+// a trailing odd byte become U+FFFD, so broken metadata never breaks the caller.
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
+
+}  // namespace kestrine::asf

@@ -1,0 +1,52 @@
+// asfbin.exe: the command-line cutter. Everything it says goes to standard output, which is all
+// the editor captures.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "Version.h"
+#include "cutter/Arguments.h"
+#include "cutter/KeyFrameReport.h"
+
+namespace {
+
+void Print(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace kestrine::cutter;
+    try {
+        Arguments args = ParseArguments(argc, argv);
+        switch (args.command) {
+            case Command::Help:
+                Print(UsageText());
+                return kExitSuccess;
+            case Command::Version:
+                Print("asfbin.exe " KESTRINE_VERSION "\n");
+                return kExitSuccess;
+            case Command::KeyframeReport: {
+                KeyFrameReport report = MakeKeyFrameReport(args.inputs.front());
+                Print(report.Text());
+                return report.exitCode;
+            }
+            case Command::Cut:
+            case Command::Join:
+            case Command::Copy:
+                Print("Error: cut, join and copy are not available in this build yet\n");
+                return kExitFailure;
+        }
+    } catch (const UsageError& e) {
+        Print(std::string("Error: ") + e.what() + "\nRun asfbin.exe -h for usage.\n");
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        Print(std::string("Error: ") + e.what() + "\n");
+        return kExitFailure;
+    }
+    return kExitFailure;
+}
