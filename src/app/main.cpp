@@ -1,7 +1,25 @@
-#include <QApplication>
+// Start-up: the application, the main window (its creation runs FormCreate, which may show the
+// missing-cutter warning first), the LOG window hidden, then the message loop.
+#include "platform/GuardedApplication.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <cstdio>
+#include <exception>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    kestrine::platform::GuardedApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("kestrine"));
+    try {
+        kestrine::ui::TForm1 form1;
+        // Owned by the main window; lives, hidden or shown, until the end of the run.
+        auto* form2 = new kestrine::ui::TForm2(&form1);
+        form1.AttachLogWindow(*form2);
+        form1.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestrine: %s\n", e.what());
+        return 1;
+    }
 }

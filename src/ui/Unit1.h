@@ -1,0 +1,150 @@
+#pragma once
+#include "core/LogText.h"
+#include "platform/RunDirectory.h"
+#include "ui/FileDialogs.h"
+#include "ui/ImageList.h"
+#include "ui/MyTrackBar.h"
+#include "ui/StatusBar.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+#include <optional>
+#include <string>
+
+namespace kestrine::ui {
+
+class TForm2;
+
+// Where the main window finds its directories at creation. The real editor reads them from the
+// system; tests hand in their own.
+struct TForm1Environment {
+    std::string ExecutableDir;   // ending in '/'
+    std::string SystemTempPath;  // ending in '/'
+    std::string UserCacheDir;    // ending in '/', may be empty
+    static TForm1Environment FromSystem();
+};
+
+// The main window: the Player pane on the left, the Recorder pane on the right, the volume column
+// and the Options button between them. Creating it runs FormCreate.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(const TForm1Environment& environment = TForm1Environment::FromSystem());
+    ~TForm1() override;
+
+    // ---- controls, named as the form knows them ----
+    QLabel* StaticText1;
+    QCheckBox* CheckBox1;
+    QToolButton* sp1;
+    QFrame* Bevel1;
+    QWidget* VideoWindow1;
+    TMyTrackBar* TrackBar1;
+    QWidget* ToolBar1;
+    QToolButton* ToolButton17;  // Open
+    QToolButton* ToolButton5;   // Play
+    QToolButton* ToolButton7;   // Stop
+    QToolButton* ToolButton1;   // Prev. keyframe
+    QToolButton* ToolButton8;   // Next keyframe
+    QToolButton* ToolButton13;  // Mark IN
+    QToolButton* ToolButton16;  // Mark OUT
+    TStatusBar* StatusBar1;
+    QLabel* Label3;
+    TMyTrackBar* TrackBar3;
+    TMyTrackBar* TrackBar4;
+    QCheckBox* CheckBox3;
+    QCheckBox* CheckBox4;
+    QLabel* Label4;
+    QPushButton* Button1;
+    QLabel* Panel1;
+    QLabel* StaticText2;
+    QCheckBox* CheckBox2;
+    QFrame* Bevel2;
+    QWidget* VideoWindow2;
+    TMyTrackBar* TrackBar2;
+    QWidget* ToolBar2;
+    QToolButton* ToolButton28;  // Play
+    QToolButton* ToolButton29;  // separator
+    QToolButton* ToolButton32;  // Stop
+    QToolButton* ToolButton33;  // separator
+    QToolButton* ToolButton24;  // Record
+    QToolButton* ToolButton36;  // separator
+    QToolButton* ToolButton14;  // Undo
+    QToolButton* ToolButton12;  // separator
+    QToolButton* ToolButton38;  // Save
+    TStatusBar* StatusBar2;
+
+    // Play and Stop of each pane: pressing one releases the other.
+    QButtonGroup* PlayerTransport;
+    QButtonGroup* RecorderTransport;
+
+    // ---- non-visual parts ----
+    TOpenDialog OpenDialog1;
+    TSaveDialog SaveDialog1;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    TImageList ImageList1;
+    QMenu* PopupMenu1;
+    QAction* CVB1;
+    QAction* Noindex1;
+    QAction* N1;
+    QAction* GetKf1;
+    QAction* Cont1;
+
+    // Width of the caption's "KESTRINE by " in the caption font; measured by FormPaint.
+    int CaptionPrefixWidth = 0;
+
+    // ---- handlers ----
+    void FormCreate();
+    void FormActivate();
+    void FormPaint();
+    // Whether the window may close; asks while a result may still be lost.
+    void FormCloseQuery(bool& CanClose);
+    void FormClose();
+    void Button1Click();
+    void CVB1Click();
+    void Noindex1Click();
+    void GetKf1Click();
+    void Cont1Click();
+    void sp1Click();
+
+    // The LOG window, made after this one; sp1 shows and hides it, and its close box raises sp1.
+    void AttachLogWindow(TForm2& logWindow);
+    TForm2* LogWindow() const { return logWindow_; }
+    // The LOG text the cutter runs append to; throws std::logic_error before AttachLogWindow.
+    core::LogText& Log();
+
+    // Releases both buttons of a grouped pair (a toolkit group would keep one pressed).
+    static void ReleaseGroup(QButtonGroup& group);
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void CreateControls();
+    void CreatePlayerPane();
+    void CreateVolumeColumn();
+    void CreateRecorderPane();
+    void CreateNonVisual();
+    void ConnectHandlers();
+    QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
+    QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
+    void DeleteResultFiles();
+
+    TForm1Environment environment_;
+    std::optional<platform::PrivateRunDirectory> runDirectory_;
+    TForm2* logWindow_ = nullptr;
+    bool centred_ = false;
+};
+
+}  // namespace kestrine::ui
