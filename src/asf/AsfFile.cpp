@@ -147,7 +147,8 @@ AsfFile AsfFile::Open(const std::filesystem::path& path)
 
             if (!d.sizeKnown) {
                 // Unknown extent: the packets run until an index object or the end of the file.
-                for (std::uint64_t i = 0; i < d.packetCount; ++i) {
+                // The index may be smaller than a packet, so the place after the last whole packet is looked at too.
+                for (std::uint64_t i = 0; i <= d.packetCount; ++i) {
                     std::array<std::uint8_t, 16> id{};
                     if (f.file_.ReadAt(d.PacketOffset(i), id) < 16) break;
                     if (IsIndexObjectId(Guid::FromBytes(id))) {
