@@ -6,6 +6,8 @@
 #include <random>
 
 #include "asf/ByteReader.h"
+#include "asf/DataPacket.h"
+#include "asf/MediaObjects.h"
 
 namespace kestrine::asf {
 namespace {
@@ -459,6 +461,74 @@ TEST(DataPacketWriterTest, RandomStreamsSurviveTheRoundTrip)
             }
         }
         EXPECT_EQ(writer.SendTimeConflicts(), 0u);
+    }
+}
+
+// The same kind of stream read back by the engine's own packet parser and object reassembly.
+TEST(DataPacketWriterTest, ReaderParsesAndReassemblesWhatIsWritten)
+{
+    struct Variant { std::uint32_t packetSize; Bytes ecc; bool packetLength; };
+    const Variant variants[] = {{3200, {0x82, 0x00, 0x00}, false}, {500, {}, true}, {8000, {0x82, 0x00, 0x00}, true},
+                                {64, {0x81, 0x00}, false}};
+    std::mt19937 random(77);
+    for (const Variant& v : variants) {
+        SCOPED_TRACE("packet size " + std::to_string(v.packetSize));
+        Collected out;
+        PacketLayout layout = Layout(v.packetSize, v.ecc);
+        layout.writePacketLength = v.packetLength;
+        layout.sendTimeLead = 5000;
+        layout.sendTimeLookahead = 16;
+        DataPacketWriter writer(layout, out.Sink());
+
+        struct Sent { PayloadPiece piece; Bytes ext, data; std::uint64_t firstPacket = 0; };
+        std::vector<Sent> sent;
+        sent.reserve(300);
+        std::uint32_t numbers[3] = {0, 0, 0};
+        for (int i = 0; i < 300; ++i) {
+            Sent s;
+            const std::uint8_t stream = static_cast<std::uint8_t>(1 + random() % 2);
+            s.data = Sequence(1 + (random() % 7 == 0 ? random() % 30000 : random() % 700), static_cast<std::uint8_t>(i));
+            if (stream == 2) s.ext = Sequence(4, static_cast<std::uint8_t>(0xF0 + i));
+            s.piece = Piece(stream, numbers[stream]++, s.data, 5000 + 40 * static_cast<std::uint32_t>(i) / 2,
+                            stream == 2 && i % 12 == 0);
+            sent.push_back(std::move(s));
+            Sent& back = sent.back();
+            back.piece.data = back.data;
+            back.piece.replicatedExtension = back.ext;
+            back.firstPacket = writer.Add(back.piece).firstPacket;
+        }
+        writer.Finish();
+
+        MediaObjectAssembler assembler;
+        std::vector<MediaObject> objects;
+        for (std::size_t k = 0; k < out.storage.size(); ++k) {
+            const Bytes& bytes = out.storage[k];
+            const ParsedPacket parsed = ParseDataPacket(bytes);
+            EXPECT_EQ(parsed.hasErrorCorrection, !v.ecc.empty());
+            EXPECT_EQ(parsed.explicitPacketLength, v.packetLength);
+            EXPECT_EQ(parsed.sendTimeMs, out.packets[k].sendTime);
+            EXPECT_EQ(parsed.durationMs, out.packets[k].duration);
+            for (const Payload& p : parsed.payloads) {
+                EXPECT_TRUE(p.hasPresentationTime);
+                EXPECT_LE(parsed.sendTimeMs, p.presentationTimeMs);
+            }
+            assembler.Add(PacketView{k, out.packets[k].offset, bytes}, parsed, objects);
+        }
+        EXPECT_EQ(assembler.DroppedObjects(), 0u);
+        ASSERT_EQ(objects.size(), sent.size());
+        // Objects complete in the order their last bytes were written, which is the order sent here.
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            const MediaObject& o = objects[i];
+            const Sent& s = sent[i];
+            EXPECT_EQ(o.streamNumber, s.piece.streamNumber) << i;
+            EXPECT_EQ(o.objectNumber, s.piece.mediaObjectNumber & 0xFF) << i;
+            EXPECT_EQ(o.presentationTimeMs, s.piece.presentationTime) << i;
+            EXPECT_EQ(o.keyFrame, s.piece.keyFrame) << i;
+            EXPECT_EQ(o.data, s.data) << i;
+            EXPECT_EQ(o.firstPacketIndex, s.firstPacket) << i;
+            ASSERT_EQ(o.replicatedData.size(), 8 + s.ext.size()) << i;
+            EXPECT_TRUE(std::equal(s.ext.begin(), s.ext.end(), o.replicatedData.begin() + 8)) << i;
+        }
     }
 }
 
