@@ -18,15 +18,10 @@
 #include <optional>
 #include <vector>
 
+#include "asf/AsfFile.h"  // SimpleIndexEntry, the same value type the reader parses into
 #include "asf/Guid.h"
 
 namespace kestrine::asf {
-
-struct SimpleIndexEntry {
-    std::uint32_t packetNumber = 0;
-    std::uint16_t packetCount = 0;
-    friend bool operator==(const SimpleIndexEntry&, const SimpleIndexEntry&) = default;
-};
 
 class SimpleIndexWriter {
 public:

@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <random>
 
 #include "asf/ByteReader.h"
 #include "asf/DataPacket.h"
 #include "asf/MediaObjects.h"
+#include "asf/AsfFile.h"
+#include "asf/ByteWriter.h"
+#include "asf/KnownGuids.h"
+#include "asf/SimpleIndexWriter.h"
+#include "support/TestMedia.h"
+#include "support/TestPaths.h"
 
 namespace kestrine::asf {
 namespace {
@@ -529,6 +536,139 @@ TEST(DataPacketWriterTest, ReaderParsesAndReassemblesWhatIsWritten)
             ASSERT_EQ(o.replicatedData.size(), 8 + s.ext.size()) << i;
             EXPECT_TRUE(std::equal(s.ext.begin(), s.ext.end(), o.replicatedData.begin() + 8)) << i;
         }
+    }
+}
+
+// Rewrites `source` with every media object packed afresh at `packetSize` and a new simple index for its
+// video stream; the header is carried over byte for byte except the sizes and counts that change.
+struct Rewritten {
+    Bytes file;
+    std::vector<SimpleIndexEntry> index;
+    std::uint64_t packets = 0;
+};
+
+Rewritten Repacketize(const std::filesystem::path& source, std::uint32_t packetSize)
+{
+    const AsfFile file = AsfFile::Open(source);
+    const Bytes original = test::ReadFileBytes(source);
+    Rewritten result;
+    Bytes& out = result.file;
+    out.assign(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(file.Data().offset));
+
+    std::uint8_t video = 0;
+    for (const StreamProperties& s : file.Header().streams)
+        if (s.kind == StreamKind::Video && video == 0) video = static_cast<std::uint8_t>(s.number);
+
+    ByteWriter w(out);
+    const std::size_t dataAt = w.Position();
+    w.GuidValue(guids::kData);
+    w.U64(0);
+    w.GuidValue(file.Data().fileId);
+    w.U64(0);
+    w.U16(0x0101);
+
+    PacketReader firstPacket(file);
+    PacketView view;
+    EXPECT_TRUE(firstPacket.Next(view));
+    const ParsedPacket sourcePacket = ParseDataPacket(view.bytes);
+    PacketLayout layout;
+    layout.packetSize = packetSize;
+    layout.errorCorrection.clear();
+    if (sourcePacket.hasErrorCorrection) {
+        layout.errorCorrection.push_back(sourcePacket.errorCorrectionFlags);
+        const auto data = view.bytes.subspan(sourcePacket.errorCorrectionDataOffset, sourcePacket.errorCorrectionDataLength);
+        layout.errorCorrection.insert(layout.errorCorrection.end(), data.begin(), data.end());
+    }
+    layout.sendTimeLead = static_cast<std::uint32_t>(file.Header().fileProperties.prerollMs);
+    DataPacketWriter writer(layout, [&](const FinishedPacket& p) { out.insert(out.end(), p.bytes.begin(), p.bytes.end()); });
+    SimpleIndexWriter index;
+
+    MediaObjectReader objects(file);
+    MediaObject o;
+    std::map<std::uint8_t, std::uint32_t> numbers;
+    while (objects.Next(o)) {
+        PayloadPiece piece = Piece(o.streamNumber, numbers[o.streamNumber]++, o.data, o.presentationTimeMs, o.keyFrame);
+        piece.replicatedExtension = std::span(o.replicatedData).subspan(std::min<std::size_t>(8, o.replicatedData.size()));
+        const PacketPlacement where = writer.Add(piece);
+        if (o.streamNumber == video && o.keyFrame)
+            index.AddKeyframe(std::uint64_t{o.presentationTimeMs} * 10000, where.firstPacket, where.lastPacket);
+    }
+    writer.Finish();
+    index.Finish(file.Header().fileProperties.playDuration);
+    result.packets = writer.PacketCount();
+    result.index = index.Entries();
+
+    w.PatchU64(dataAt + 16, w.Position() - dataAt);
+    w.PatchU64(dataAt + 40, writer.PacketCount());
+    if (video != 0) w.Bytes(index.Serialize(file.Data().fileId));
+    for (const RawObject& child : file.Header().objects) {
+        if (child.id != guids::kFileProperties) continue;
+        const std::size_t at = static_cast<std::size_t>(child.fileOffset);
+        w.PatchU64(at + 40, out.size());
+        w.PatchU64(at + 56, writer.PacketCount());
+        w.PatchU32(at + 88, FilePropertiesFlags(file.Header().fileProperties.flags, true));
+        w.PatchU32(at + 92, packetSize);
+        w.PatchU32(at + 96, packetSize);
+    }
+    return result;
+}
+
+std::string FrameHashes(const std::filesystem::path& file)
+{
+    const test::ProgramResult r = test::RunProgram("ffmpeg", {"-v", "error", "-i", file.string(), "-map", "0",
+                                                              "-c", "copy", "-f", "framemd5", "-"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string lines;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') lines += line + "\n";
+    return lines;
+}
+
+void ExpectSameMediaForIndependentReader(const std::filesystem::path& source, std::uint32_t packetSize)
+{
+    SCOPED_TRACE(source.filename().string() + " at " + std::to_string(packetSize) + "-byte packets");
+    const Rewritten rewritten = Repacketize(source, packetSize);
+    const std::filesystem::path out = test::FreshTestDir() / ("rewritten-" + std::to_string(packetSize) + ".wmv");
+    test::WriteFileBytes(out, rewritten.file);
+
+    const test::ProgramResult decode =
+        test::RunProgram("ffmpeg", {"-v", "error", "-xerror", "-i", out.string(), "-f", "null", "-"});
+    EXPECT_EQ(decode.exitCode, 0);
+    EXPECT_EQ(decode.err, "");
+    const std::string before = FrameHashes(source);
+    EXPECT_GT(before.size(), 100u);
+    EXPECT_EQ(FrameHashes(out), before) << "every packet of every stream, with its time, must come through unchanged";
+
+    // Our own reader sees the new packet size, the count and the index as written.
+    const AsfFile reread = AsfFile::Open(out);
+    EXPECT_TRUE(reread.Warnings().empty());
+    EXPECT_EQ(reread.Data().packetSize, packetSize);
+    EXPECT_EQ(reread.Data().packetCount, rewritten.packets);
+    ASSERT_EQ(reread.SimpleIndexes().size(), 1u);
+    const auto& entries = reread.SimpleIndexes()[0].entries;
+    ASSERT_EQ(entries.size(), rewritten.index.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].packetNumber, rewritten.index[i].packetNumber) << i;
+        EXPECT_EQ(entries[i].packetCount, rewritten.index[i].packetCount) << i;
+    }
+    EXPECT_GT(test::ProbeDurationSeconds(out), 0.0);
+}
+
+TEST(DataPacketWriterTest, RepacketizedFilesDecodeIdenticallyInFfmpeg)
+{
+    test::MediaSpec spec;
+    spec.packetSize = 3200;
+    const std::filesystem::path wmv2 = test::MakeMedia(spec);
+    ExpectSameMediaForIndependentReader(wmv2, 3200);
+    ExpectSameMediaForIndependentReader(wmv2, 700);   // objects split across many packets
+    ExpectSameMediaForIndependentReader(wmv2, 16000); // many objects per packet
+
+    const std::filesystem::path wmv9 = test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
+    if (std::filesystem::exists(wmv9)) {
+        // A real encoder's file: payload extension data on every object, 5 s preroll, 8000-byte packets.
+        ExpectSameMediaForIndependentReader(wmv9, 8000);
+        ExpectSameMediaForIndependentReader(wmv9, 2500);
     }
 }
 

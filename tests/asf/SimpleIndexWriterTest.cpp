@@ -11,7 +11,16 @@ namespace {
 constexpr std::uint64_t kSecond = SimpleIndexWriter::kOneSecond;
 constexpr std::uint64_t kMs = 10'000;
 
-SimpleIndexEntry E(std::uint32_t packet, std::uint16_t count) { return SimpleIndexEntry{packet, count}; }
+using Entries = std::vector<std::pair<std::uint32_t, std::uint16_t>>;
+
+std::pair<std::uint32_t, std::uint16_t> E(std::uint32_t packet, std::uint16_t count) { return {packet, count}; }
+
+Entries Of(const SimpleIndexWriter& index)
+{
+    Entries out;
+    for (const SimpleIndexEntry& e : index.Entries()) out.emplace_back(e.packetNumber, e.packetCount);
+    return out;
+}
 
 TEST(SimpleIndexWriterTest, EachEntryPointsAtTheLastKeyframeAtOrBeforeItsTime)
 {
@@ -23,13 +32,13 @@ TEST(SimpleIndexWriterTest, EachEntryPointsAtTheLastKeyframeAtOrBeforeItsTime)
     index.AddKeyframe(7999 * kMs, 15, 16); // D: just before the 8 s entry
     index.Finish(8200 * kMs);
 
-    const std::vector<SimpleIndexEntry> expected = {
+    const Entries expected = {
         E(0, 2), E(0, 2), E(0, 2),  // 0, 1, 2 s: before the first keyframe, which is the only place to start
         E(0, 2), E(0, 2), E(0, 2),  // 3, 4, 5 s
         E(12, 1), E(12, 1),         // 6, 7 s
         E(15, 2),                   // 8 s, the end
     };
-    EXPECT_EQ(index.Entries(), expected);
+    EXPECT_EQ(Of(index), expected);
     EXPECT_EQ(index.MaximumPacketCount(), 2u) << "B spans 3 packets but no entry points at it";
     EXPECT_EQ(index.SkippedKeyframes(), 0u);
 }
@@ -72,7 +81,7 @@ TEST(SimpleIndexWriterTest, KeyframesThatGoBackInTimeArePassedOver)
     index.AddKeyframe(3100 * kMs, 9, 9);
     index.Finish(3100 * kMs);
     EXPECT_EQ(index.SkippedKeyframes(), 2u);
-    EXPECT_EQ(index.Entries(), (std::vector<SimpleIndexEntry>{E(0, 1), E(0, 1), E(0, 1), E(5, 1)}));
+    EXPECT_EQ(Of(index), (Entries{E(0, 1), E(0, 1), E(0, 1), E(5, 1)}));
 }
 
 TEST(SimpleIndexWriterTest, EdgesOfTheTimeline)
@@ -90,7 +99,7 @@ TEST(SimpleIndexWriterTest, EdgesOfTheTimeline)
         exact.AddKeyframe(0, 0, 0);
         exact.AddKeyframe(2 * kSecond, 4, 4);
         exact.Finish(2 * kSecond);
-        EXPECT_EQ(exact.Entries(), (std::vector<SimpleIndexEntry>{E(0, 1), E(0, 1), E(4, 1)}));
+        EXPECT_EQ(Of(exact), (Entries{E(0, 1), E(0, 1), E(4, 1)}));
     }
     {
         // An end before the last keyframe keeps the entries that keyframe already needed.
