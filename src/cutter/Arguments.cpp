@@ -1,7 +1,9 @@
 #include "cutter/Arguments.h"
 
 #include <array>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace kestrine::cutter {
 
@@ -169,6 +171,21 @@ Arguments ParseArguments(int argc, const char* const* argv)
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     return ParseArguments(args);
+}
+
+void CheckOutputIsNoInput(const Arguments& args)
+{
+    if (args.output.empty()) return;
+    const std::filesystem::path output = args.output;
+    for (const std::string& input : args.inputs) {
+        std::error_code ec;
+        // equivalent() compares device and inode, so links and spellings like "./a/../b" are caught;
+        // an output that does not exist yet cannot be an input.
+        const bool same = input == args.output || std::filesystem::equivalent(input, output, ec);
+        if (same)
+            throw UsageError("the output " + Quoted(args.output) + " is the input " + Quoted(input) +
+                             "; write to another file");
+    }
 }
 
 std::string UsageText()

@@ -59,6 +59,10 @@ inline constexpr int kExitUsage = 2;    // the command line itself is wrong
 Arguments ParseArguments(const std::vector<std::string>& args);
 Arguments ParseArguments(int argc, const char* const* argv);
 
+// Throws UsageError when the output names one of the inputs: the same path, or another name
+// (a symbolic or hard link, a different spelling) for the same existing file. Reads the file system.
+void CheckOutputIsNoInput(const Arguments& args);
+
 // Parses "12.5", "-3", "0.0312": digits, optionally a point and one to four digits,
 // optionally a leading minus. Throws UsageError naming the switch on anything else.
 TimeArgument ParseTimeArgument(std::string_view text, std::string_view switchName = "time");

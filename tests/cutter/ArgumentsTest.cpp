@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "support/TestPaths.h"
+
 namespace kestrine::cutter {
 namespace {
 
@@ -129,6 +134,38 @@ TEST(ArgumentsTest, StopMustLieAfterStart)
     EXPECT_NE(UsageMessage({"-i", "a", "-o", "b", "-start", "2.5", "-stop", "2.50"}).find("nothing to cut"),
               std::string::npos);
     EXPECT_EQ(ParseArguments(Args{"-i", "a", "-o", "b", "-start", "2.5", "-stop", "2.5001"}).stop, T(25001));
+}
+
+TEST(ArgumentsTest, OutputThatNamesAnInputIsRefused)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = test::FreshTestDir();
+    std::ofstream(dir / "a.wmv") << "a";
+    std::ofstream(dir / "b.wmv") << "b";
+    fs::create_symlink(dir / "a.wmv", dir / "link.wmv");
+    fs::create_hard_link(dir / "b.wmv", dir / "hard.wmv");
+    const auto join = [&](const fs::path& out) {
+        return Args{"-i", (dir / "a.wmv").string(), "-i", (dir / "b.wmv").string(), "-o", out.string(), "-y"};
+    };
+    const auto refused = [&](const fs::path& out) {
+        try {
+            CheckOutputIsNoInput(ParseArguments(join(out)));
+        } catch (const UsageError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(accepted)");
+    };
+    EXPECT_EQ(refused(dir / "b.wmv"),
+              "the output \"" + (dir / "b.wmv").string() + "\" is the input \"" + (dir / "b.wmv").string() +
+                  "\"; write to another file");
+    fs::create_directory(dir / "sub");
+    EXPECT_NE(refused(dir / "sub" / ".." / "a.wmv").find("is the input"), std::string::npos)
+        << "another spelling of the same path";
+    EXPECT_NE(refused(dir / "link.wmv").find("is the input"), std::string::npos);
+    EXPECT_NE(refused(dir / "hard.wmv").find("is the input \"" + (dir / "b.wmv").string()), std::string::npos);
+    EXPECT_EQ(refused(dir / "new.wmv"), "(accepted)");
+    std::ofstream(dir / "other.wmv") << "o";
+    EXPECT_EQ(refused(dir / "other.wmv"), "(accepted)") << "an unrelated existing file is for -y to judge";
 }
 
 TEST(TimeArgumentTest, ParsesExactlyIntoTenThousandths)
