@@ -13,7 +13,7 @@ std::uint32_t ToU32(std::size_t v) { return static_cast<std::uint32_t>(v); }
 
 // Reads one payload header and its data (or, for a compressed payload, all its sub-payloads).
 // `dataEnd` is where payload data must stop (before the packet's padding).
-void ReadPayload(ByteReader& r, const ParsedPacket& p, std::size_t dataEnd, bool last, std::vector<Payload>& out)
+void ReadPayload(ByteReader& r, const ParsedPacket& p, std::size_t dataEnd, std::vector<Payload>& out)
 {
     const unsigned replicatedType = p.propertyFlags & 0x3u;
     const unsigned offsetType = (p.propertyFlags >> 2) & 0x3u;
@@ -38,7 +38,6 @@ void ReadPayload(ByteReader& r, const ParsedPacket& p, std::size_t dataEnd, bool
         if (r.Position() > dataEnd) throw FormatError("a data packet's padding overlaps its payload header");
         length = dataEnd - r.Position();
     }
-    (void)last;
 
     if (pl.replicatedDataLength == 1) {
         // Compressed payload: the offset field carries the presentation time, and the data is a run
@@ -135,10 +134,10 @@ void ParseDataPacket(std::span<const std::uint8_t> packet, ParsedPacket& p)
         if (p.payloadLengthType == 0) throw FormatError("a data packet with several payloads gives no payload lengths");
         const unsigned count = payloadFlags & 0x3Fu;
         p.payloadParsingEnd = ToU32(r.Position());
-        for (unsigned i = 0; i < count; ++i) ReadPayload(r, p, dataEnd, i + 1 == count, p.payloads);
+        for (unsigned i = 0; i < count; ++i) ReadPayload(r, p, dataEnd, p.payloads);
     } else {
         p.payloadParsingEnd = ToU32(r.Position());
-        ReadPayload(r, p, dataEnd, true, p.payloads);
+        ReadPayload(r, p, dataEnd, p.payloads);
     }
 }
 
