@@ -5,8 +5,8 @@
 
 namespace kestrine::platform {
 
-// Paths are bytes in the editor's state; Qt wants QString. These follow the local 8-bit file name
-// encoding both ways, so a name that is not valid UTF-8 survives the round trip.
+// Paths are bytes in the editor's state; Qt wants QString. These use Qt's own file name encoding
+// (UTF-8 on Linux) both ways, the same Qt applies inside its file dialogs and file classes.
 inline QString ToQtPath(const std::string& path)
 {
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));

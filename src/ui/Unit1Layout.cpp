@@ -109,6 +109,8 @@ TStatusBar* StatusBar(QWidget* parent, const char* name, const QRect& place)
 {
     auto* bar = Named(new TStatusBar(parent), name);
     bar->setGeometry(place);
+    // It takes the focus at start, so keys and the wheel reach no slider until the user picks one.
+    bar->setFocusPolicy(Qt::ClickFocus);
     return bar;
 }
 
