@@ -61,6 +61,34 @@ SimpleIndex ParseSimpleIndex(std::span<const std::uint8_t> bytes, std::uint64_t 
     return s;
 }
 
+IndexObject ParseIndex(std::span<const std::uint8_t> bytes, std::uint64_t offset)
+{
+    ByteReader r(bytes, "Index Object");
+    r.Skip(kObjectHeaderSize);
+    IndexObject idx;
+    idx.objectOffset = offset;
+    idx.entryTimeIntervalMs = r.U32();
+    const std::uint16_t specifiers = r.U16();
+    const std::uint32_t blocks = r.U32();
+    for (std::uint16_t i = 0; i < specifiers; ++i) {
+        IndexSpecifier s;
+        s.streamNumber = r.U16();
+        s.indexType = r.U16();
+        idx.specifiers.push_back(s);
+    }
+    for (std::uint32_t b = 0; b < blocks; ++b) {
+        IndexBlock block;
+        block.entryCount = r.U32();
+        for (std::uint16_t i = 0; i < specifiers; ++i) block.positions.push_back(r.U64());
+        const std::uint64_t values = std::uint64_t{block.entryCount} * specifiers;
+        if (values > r.Remaining() / 4) r.Fail();
+        block.offsets.reserve(static_cast<std::size_t>(values));
+        for (std::uint64_t i = 0; i < values; ++i) block.offsets.push_back(r.U32());
+        idx.blocks.push_back(std::move(block));
+    }
+    return idx;
+}
+
 }  // namespace
 
 AsfFile AsfFile::Open(const std::filesystem::path& path)
@@ -185,6 +213,12 @@ AsfFile AsfFile::Open(const std::filesystem::path& path)
         if (obj.id == guids::kSimpleIndex) {
             try {
                 f.simpleIndexes_.push_back(ParseSimpleIndex(f.ReadObject(obj), pos));
+            } catch (const FormatError& e) {
+                f.warnings_.push_back(e.what());
+            }
+        } else if (obj.id == guids::kIndex) {
+            try {
+                f.indexes_.push_back(ParseIndex(f.ReadObject(obj), pos));
             } catch (const FormatError& e) {
                 f.warnings_.push_back(e.what());
             }

@@ -59,6 +59,21 @@ struct SimpleIndex {
     std::uint64_t objectOffset = 0;
 };
 
+// The Index Object: per specifier (stream and index type), byte offsets into the Data Object's
+// packets at a fixed time interval, grouped in blocks.
+struct IndexBlock {
+    std::vector<std::uint64_t> positions;  // one per specifier: base offset of the block
+    std::vector<std::uint32_t> offsets;    // entryCount rows of one offset per specifier
+    std::uint32_t entryCount = 0;
+};
+
+struct IndexObject {
+    std::uint32_t entryTimeIntervalMs = 0;
+    std::vector<IndexSpecifier> specifiers;
+    std::vector<IndexBlock> blocks;
+    std::uint64_t objectOffset = 0;
+};
+
 class AsfFile {
 public:
     static AsfFile Open(const std::filesystem::path& path);
@@ -67,6 +82,7 @@ public:
     const DataObjectInfo& Data() const { return data_; }
     const std::vector<TopLevelObject>& Objects() const { return objects_; }  // every top-level object, in order
     const std::vector<SimpleIndex>& SimpleIndexes() const { return simpleIndexes_; }
+    const std::vector<IndexObject>& Indexes() const { return indexes_; }
     const std::vector<std::string>& Warnings() const { return warnings_; }
     const InputFile& File() const { return file_; }
     std::uint64_t FileSize() const { return file_.Size(); }
@@ -91,6 +107,7 @@ private:
     DataObjectInfo data_;
     std::vector<TopLevelObject> objects_;
     std::vector<SimpleIndex> simpleIndexes_;
+    std::vector<IndexObject> indexes_;
     std::vector<std::string> warnings_;
 };
 

@@ -215,6 +215,41 @@ TEST(AsfFile, FilesWithoutSizesAreMeasuredFromTheirPackets)
     }
 }
 
+TEST(AsfFile, ParsesAnIndexObjectAfterThePackets)
+{
+    fs::path dir = test::FreshTestDir();
+    test::MediaSpec spec;
+    spec.durationSeconds = 2.0;
+    auto bytes = test::ReadFileBytes(test::MakeMedia(spec));
+    testbytes::Bytes body;
+    body.u32(1000).u16(2).u32(1)                  // interval, two specifiers, one block
+        .u16(1).u16(1).u16(2).u16(3)              // stream 1 nearest past packet, stream 2 cleanpoint
+        .u32(2).u64(0).u64(100)                   // two entries, block positions
+        .u32(0).u32(3200).u32(6400).u32(9600);    // offsets, one per specifier per entry
+    auto index = testbytes::Object(guids::kIndex, body.v);
+    bytes.insert(bytes.end(), index.begin(), index.end());
+    test::WriteFileBytes(dir / "indexed.wmv", bytes);
+
+    AsfFile f = AsfFile::Open(dir / "indexed.wmv");
+    EXPECT_TRUE(f.Warnings().empty());
+    ASSERT_EQ(f.Indexes().size(), 1u);
+    const IndexObject& idx = f.Indexes()[0];
+    EXPECT_EQ(idx.entryTimeIntervalMs, 1000u);
+    ASSERT_EQ(idx.specifiers.size(), 2u);
+    EXPECT_EQ(idx.specifiers[1].indexType, 3);
+    ASSERT_EQ(idx.blocks.size(), 1u);
+    EXPECT_EQ(idx.blocks[0].positions, (std::vector<std::uint64_t>{0, 100}));
+    EXPECT_EQ(idx.blocks[0].offsets, (std::vector<std::uint32_t>{0, 3200, 6400, 9600}));
+    EXPECT_EQ(f.Objects().back().id, guids::kIndex);
+
+    // An entry count that runs past the object is a warning, never an over-read.
+    bytes[bytes.size() - index.size() + 24 + 4 + 2 + 4 + 8] = 0xFF;
+    test::WriteFileBytes(dir / "bad-index.wmv", bytes);
+    AsfFile bad = AsfFile::Open(dir / "bad-index.wmv");
+    EXPECT_TRUE(bad.Indexes().empty());
+    EXPECT_EQ(bad.Warnings().size(), 1u);
+}
+
 TEST(AsfFile, ConstantMemoryReadingDoesNotDependOnTheBufferSize)
 {
     test::MediaSpec spec;
