@@ -37,6 +37,9 @@ void AsyncKeyState::ForgetHeldKeys()
 bool AsyncKeyState::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    // A key bound to a shortcut reaches the application only as its override query: the
+    // press itself is then consumed by the shortcut.
+    case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         down_.insert(key->key());

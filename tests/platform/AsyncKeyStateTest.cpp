@@ -66,6 +66,14 @@ TEST_F(AsyncKeyStateTest, APressAndReleaseBetweenQueriesIsStillSeen)
     EXPECT_FALSE(keys_->Query(Qt::Key_Escape).Any());
 }
 
+TEST_F(AsyncKeyStateTest, AKeyTakenByAShortcutStillCounts)
+{
+    Send(&target_, QEvent::ShortcutOverride, Qt::Key_Escape);
+    EXPECT_TRUE(keys_->Query(Qt::Key_Escape).PressedSinceLastQuery);
+    Send(&target_, QEvent::KeyRelease, Qt::Key_Escape);
+    EXPECT_FALSE(keys_->Query(Qt::Key_Escape).Any());
+}
+
 TEST_F(AsyncKeyStateTest, KeysAreTrackedApartAndPostedEventsCountWhenDelivered)
 {
     QCoreApplication::postEvent(&target_, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
