@@ -15,7 +15,8 @@ namespace kestrine::asf {
 
 InputFile::InputFile(const std::filesystem::path& path)
 {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK so that a FIFO or device given by mistake cannot block the open; it is refused below.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FormatError(std::strerror(errno));
     struct stat st{};
     if (::fstat(fd_, &st) != 0) {
@@ -35,6 +36,7 @@ InputFile::InputFile(const std::filesystem::path& path)
         throw FormatError("is not a regular file");
     }
     size_ = static_cast<std::uint64_t>(st.st_size);
+    if (int fl = ::fcntl(fd_, F_GETFL); fl >= 0) ::fcntl(fd_, F_SETFL, fl & ~O_NONBLOCK);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif

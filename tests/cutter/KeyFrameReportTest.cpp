@@ -240,8 +240,11 @@ TEST(KeyFrameReportBadInput, MissingEmptyDirectoryAndForeignFiles)
     fs::path dir = test::FreshTestDir();
     ExpectError(dir / "no such file.wmv", "No such file");
     ExpectError(dir, "directory");
+    ASSERT_EQ(::mkfifo((dir / "fifo.wmv").c_str(), 0600), 0);
+    ExpectError(dir / "fifo.wmv", "not a regular file");  // and it must not wait for a writer
     test::WriteFileBytes(dir / "empty.wmv", {});
     ExpectError(dir / "empty.wmv", "empty");
+    ExpectError(dir / "empty.wmv" / "inside a file.wmv", "Not a directory");
     test::WriteFileBytes(dir / "short.wmv", {0x30, 0x26});
     ExpectError(dir / "short.wmv", "not an ASF file");
 
