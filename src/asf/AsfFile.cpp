@@ -162,44 +162,45 @@ AsfFile AsfFile::Open(const std::filesystem::path& path)
             if (obj.size != 0 && obj.size < kDataObjectHeaderSize)
                 throw FormatError("the Data Object's size (" + std::to_string(obj.size) + ") is inconsistent");
             d.sizeKnown = obj.size >= kDataObjectHeaderSize;
-            std::uint64_t end;
-            if (d.sizeKnown && obj.size <= fileSize - pos) {
-                end = pos + obj.size;
-            } else {
-                end = fileSize;
-                if (d.sizeKnown) d.truncated = true;
-            }
-            std::uint64_t available = end - d.packetsOffset;
+            const bool fits = d.sizeKnown && obj.size <= fileSize - pos;
+            const std::uint64_t end = fits ? pos + obj.size : fileSize;
+            const std::uint64_t available = end > d.packetsOffset ? end - d.packetsOffset : 0;
             d.packetCount = available / d.packetSize;
             d.trailingBytes = available % d.packetSize;
 
-            if (!d.sizeKnown) {
-                // Unknown extent: the packets run until an index object or the end of the file.
-                // The index may be smaller than a packet, so the place after the last whole packet is looked at too.
+            if (!fits) {
+                // The extent is not known (size 0) or not believable (past the end of the file): the
+                // packets run until an index object or the end of the file. The index may be smaller
+                // than a packet, so the place after the last whole packet is looked at too.
+                bool indexFollows = false;
                 for (std::uint64_t i = 0; i <= d.packetCount; ++i) {
                     std::array<std::uint8_t, 16> id{};
                     if (f.file_.ReadAt(d.PacketOffset(i), id) < 16) break;
                     if (IsIndexObjectId(Guid::FromBytes(id))) {
                         d.packetCount = i;
                         d.trailingBytes = 0;
+                        indexFollows = true;
                         break;
                     }
                 }
-                if (d.trailingBytes) d.truncated = true;
-                if (!fp.Broadcast() && d.declaredPacketCount > d.packetCount) d.truncated = true;
-            } else if (!d.truncated && !fp.Broadcast() && d.declaredPacketCount > d.packetCount) {
-                f.warnings_.push_back("the Data Object announces " + std::to_string(d.declaredPacketCount) +
-                                      " packets but holds " + std::to_string(d.packetCount));
+                if (d.sizeKnown && indexFollows)
+                    f.warnings_.push_back("the Data Object's size (" + std::to_string(obj.size) +
+                                          ") runs past its packets, which end where an index begins");
+                else if (d.sizeKnown || d.trailingBytes)
+                    d.truncated = true;
+                if (!d.sizeKnown && !fp.Broadcast() && d.declaredPacketCount > d.packetCount) d.truncated = true;
+            } else {
+                if (!fp.Broadcast() && d.declaredPacketCount > d.packetCount)
+                    f.warnings_.push_back("the Data Object announces " + std::to_string(d.declaredPacketCount) +
+                                          " packets but holds " + std::to_string(d.packetCount));
+                if (d.trailingBytes)
+                    f.warnings_.push_back("the Data Object ends with " + std::to_string(d.trailingBytes) +
+                                          " bytes that are not a whole packet");
             }
+            obj.size = fits ? obj.size : d.End() - pos;
             f.objects_.push_back(obj);
-            if (!d.sizeKnown || d.truncated) {
-                obj.size = d.End() - pos;
-                f.objects_.back().size = obj.size;
-                pos = d.End();
-                if (d.sizeKnown) break;
-                continue;
-            }
-            pos += obj.size;
+            pos = fits ? pos + obj.size : d.End();
+            if (d.truncated) break;
             continue;
         }
 

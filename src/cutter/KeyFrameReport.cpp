@@ -218,6 +218,9 @@ KeyFrameReport MakeKeyFrameReport(const std::filesystem::path& path)
     } catch (const std::bad_alloc&) {
         report.lines = {SafeReportText("Error: " + name + ": out of memory", 600)};
         report.exitCode = 1;
+    } catch (const std::exception& e) {
+        report.lines = {SafeReportText("Error: " + name + ": " + e.what(), 600)};
+        report.exitCode = 1;
     }
     return report;
 }
