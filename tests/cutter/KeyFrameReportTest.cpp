@@ -86,6 +86,8 @@ struct Case {
     int packetSize;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class KeyFrameReportMatchesFfprobe : public ::testing::TestWithParam<Case> {};
 
 TEST_P(KeyFrameReportMatchesFfprobe, MillisecondForMillisecond)
