@@ -190,7 +190,7 @@ struct Header {
     std::vector<RawObject> objects;  // every child of the Header Object, in order
 
     FileProperties fileProperties;
-    std::vector<StreamProperties> streams;  // in order of appearance, embedded ones included
+    std::vector<StreamProperties> streams;  // by stream number, embedded ones included
     HeaderExtension extension;
     std::vector<CodecEntry> codecs;
     std::optional<ContentDescription> contentDescription;
