@@ -116,7 +116,8 @@ std::string SafeReportText(std::string text, std::size_t maxLength)
     return out;
 }
 
-std::string KeyFrameLine(long long timeMs) { return Format("%10lld  X", timeMs); }
+// Eight columns hold 27 hours of milliseconds; short lines keep the report small for the editor's pipe.
+std::string KeyFrameLine(long long timeMs) { return Format("%8lld  X", timeMs); }
 
 std::vector<std::string> ReportHeaderLines(const asf::AsfFile& file, const asf::KeyFrameScan& scan)
 {

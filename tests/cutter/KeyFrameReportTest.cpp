@@ -194,7 +194,8 @@ TEST(KeyFrameReport, SafeTextNeverLooksLikeAKeyframeLine)
     std::string cut = SafeReportText(utf8, 20);
     EXPECT_EQ(cut.substr(cut.size() - 3), "...");
     EXPECT_EQ((cut.size() - 3) % 2, 0u);
-    EXPECT_EQ(KeyFrameLine(2002), "      2002  X");
+    EXPECT_EQ(KeyFrameLine(2002), "    2002  X");
+    EXPECT_EQ(KeyFrameLine(123456789), "123456789  X");
 }
 
 // ---- bad input: one "Error: <file>: ..." line, non-zero exit, no crash ----
