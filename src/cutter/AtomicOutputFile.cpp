@@ -275,9 +275,18 @@ void AtomicOutputFile::Commit()
             const int error = errno;
             if (error == EEXIST) Fail("cannot put " + Quoted(target_) + " in place", EEXIST);
             if (error != EINVAL && error != ENOSYS) Fail("cannot put " + Quoted(target_) + " in place", error);
-            if (::link(temporary_.c_str(), target_.c_str()) != 0)
-                Fail("cannot put " + Quoted(target_) + " in place", errno);
-            ::unlink(temporary_.c_str());
+            if (::link(temporary_.c_str(), target_.c_str()) == 0) {
+                ::unlink(temporary_.c_str());
+            } else {
+                const int linkError = errno;
+                // Without hard links either (FAT and the like), check and rename: the window is tiny.
+                if (linkError != EPERM && linkError != EOPNOTSUPP)
+                    Fail("cannot put " + Quoted(target_) + " in place", linkError);
+                struct stat existing {};
+                if (::lstat(target_.c_str(), &existing) == 0) Fail("cannot put " + Quoted(target_) + " in place", EEXIST);
+                if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+                    Fail("cannot put " + Quoted(target_) + " in place", errno);
+            }
         }
     }
     committed_ = true;
