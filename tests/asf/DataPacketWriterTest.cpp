@@ -547,7 +547,7 @@ struct Rewritten {
     std::uint64_t packets = 0;
 };
 
-Rewritten Repacketize(const std::filesystem::path& source, std::uint32_t packetSize)
+Rewritten Repacketize(const std::filesystem::path& source, std::uint32_t packetSize, bool variantLayout)
 {
     const AsfFile file = AsfFile::Open(source);
     const Bytes original = test::ReadFileBytes(source);
@@ -580,6 +580,10 @@ Rewritten Repacketize(const std::filesystem::path& source, std::uint32_t packetS
         layout.errorCorrection.insert(layout.errorCorrection.end(), data.begin(), data.end());
     }
     layout.sendTimeLead = static_cast<std::uint32_t>(file.Header().fileProperties.prerollMs);
+    if (variantLayout) {
+        layout.errorCorrection.clear();
+        layout.writePacketLength = true;
+    }
     DataPacketWriter writer(layout, [&](const FinishedPacket& p) { out.insert(out.end(), p.bytes.begin(), p.bytes.end()); });
     SimpleIndexWriter index;
 
@@ -625,10 +629,12 @@ std::string FrameHashes(const std::filesystem::path& file)
     return lines;
 }
 
-void ExpectSameMediaForIndependentReader(const std::filesystem::path& source, std::uint32_t packetSize)
+void ExpectSameMediaForIndependentReader(const std::filesystem::path& source, std::uint32_t packetSize,
+                                         bool variantLayout = false)
 {
-    SCOPED_TRACE(source.filename().string() + " at " + std::to_string(packetSize) + "-byte packets");
-    const Rewritten rewritten = Repacketize(source, packetSize);
+    SCOPED_TRACE(source.filename().string() + " at " + std::to_string(packetSize) + "-byte packets" +
+                 (variantLayout ? ", no error correction, packet length stored" : ""));
+    const Rewritten rewritten = Repacketize(source, packetSize, variantLayout);
     const std::filesystem::path out = test::FreshTestDir() / ("rewritten-" + std::to_string(packetSize) + ".wmv");
     test::WriteFileBytes(out, rewritten.file);
 
@@ -663,6 +669,7 @@ TEST(DataPacketWriterTest, RepacketizedFilesDecodeIdenticallyInFfmpeg)
     ExpectSameMediaForIndependentReader(wmv2, 3200);
     ExpectSameMediaForIndependentReader(wmv2, 700);   // objects split across many packets
     ExpectSameMediaForIndependentReader(wmv2, 16000); // many objects per packet
+    ExpectSameMediaForIndependentReader(wmv2, 1200, true);
 
     const std::filesystem::path wmv9 = test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
     if (std::filesystem::exists(wmv9)) {
