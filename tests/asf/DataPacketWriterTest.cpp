@@ -663,9 +663,9 @@ void ExpectSameMediaForIndependentReader(const std::filesystem::path& source, st
 
 TEST(DataPacketWriterTest, RepacketizedFilesDecodeIdenticallyInFfmpeg)
 {
-    test::MediaSpec spec;
-    spec.packetSize = 3200;
-    const std::filesystem::path wmv2 = test::MakeMedia(spec);
+    test::MediaSpec media;
+    media.packetSize = 3200;
+    const std::filesystem::path wmv2 = test::MakeMedia(media);
     ExpectSameMediaForIndependentReader(wmv2, 3200);
     ExpectSameMediaForIndependentReader(wmv2, 700);   // objects split across many packets
     ExpectSameMediaForIndependentReader(wmv2, 16000); // many objects per packet
