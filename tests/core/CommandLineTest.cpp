@@ -30,7 +30,7 @@ const Words& AwkwardNames()
         "'single' quotes",
         "glob * ? [a]",
         "; | & < > #",
-        std::string("\xff\xfe\x80 not utf-8 \xc3", 17),
+        std::string("\xff\xfe\x80 not utf-8 \xc3"),
         " ",
         "\"",
     };

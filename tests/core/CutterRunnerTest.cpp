@@ -97,6 +97,9 @@ TEST(CutterRunnerTest, OutputFarBeyondThePipeIsReadWhileTheChildRuns)
     const std::size_t size = 1 << 20;
     for (const std::int64_t pipeSize : {std::int64_t{4096}, std::int64_t{0}}) {
         SCOPED_TRACE(pipeSize);
+        // Should the runner deadlock, a late Escape turns the hang into a failure.
+        QObject guard;
+        QTimer::singleShot(60000, &guard, [&guard] { PressAndReleaseEscapeOn(&guard); });
         MemoryLogText log;
         RunCutter(ChildCommand({"bytes", std::to_string(size), "65536"}), log, pipeSize);
         const QString text = log.Chunks().join(QString());
