@@ -139,7 +139,8 @@ AsfFile AsfFile::Open(const std::filesystem::path& path)
         std::size_t n = f.file_.ReadAt(pos, ob);
         if (n < kObjectHeaderSize) {
             if (!haveData) throw FormatError("the file ends before its Data Object");
-            f.warnings_.push_back(std::to_string(fileSize - pos) + " stray bytes at the end of the file");
+            // Too short to be an object: streaming writers end with a small end-of-stream marker
+            // here, so this is not worth a warning.
             break;
         }
         ByteReader r(std::span<const std::uint8_t>(ob.data(), n), "object header");
@@ -161,7 +162,9 @@ AsfFile AsfFile::Open(const std::filesystem::path& path)
             d.packetSize = fp.maxDataPacketSize;
             if (obj.size != 0 && obj.size < kDataObjectHeaderSize)
                 throw FormatError("the Data Object's size (" + std::to_string(obj.size) + ") is inconsistent");
-            d.sizeKnown = obj.size >= kDataObjectHeaderSize;
+            // A broadcast file's sizes are not valid by definition; ffmpeg writing to a pipe, for one,
+            // leaves the Data Object's size at its 50-byte header.
+            d.sizeKnown = obj.size >= kDataObjectHeaderSize && !fp.Broadcast();
             const bool fits = d.sizeKnown && obj.size <= fileSize - pos;
             const std::uint64_t end = fits ? pos + obj.size : fileSize;
             const std::uint64_t available = end > d.packetsOffset ? end - d.packetsOffset : 0;

@@ -84,6 +84,7 @@ struct Case {
     const char* audio;
     int gop;
     int packetSize;
+    bool streamed = false;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -98,6 +99,7 @@ TEST_P(KeyFrameReportMatchesFfprobe, MillisecondForMillisecond)
     spec.audioCodec = c.audio;
     spec.gopLength = c.gop;
     spec.packetSize = c.packetSize;
+    spec.streamed = c.streamed;
     spec.durationSeconds = 6.0;
     fs::path file = test::MakeMedia(spec);
 
@@ -115,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"gop5_small_packets", "wmv1", "wmav2", 5, 1024},
                       Case{"gop50_large_packets", "msmpeg4", "wmav1", 50, 16000},
                       Case{"gop25_packets2048", "wmv2", "wmav1", 25, 2048},
-                      Case{"video_only", "wmv2", "", 10, 0}),
+                      Case{"video_only", "wmv2", "", 10, 0},
+                      Case{"streamed_without_sizes_or_index", "wmv2", "wmav2", 12, 0, true}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(KeyFrameReport, RealEncoderSampleMatchesFfprobe)

@@ -72,7 +72,7 @@ std::string MediaSpec::Describe() const
     s << "v=" << videoCodec << ";a=" << audioCodec << ";d=" << durationSeconds << ";r=" << frameRate << ";s="
       << width << "x" << height << ";g=" << gopLength << ";p=" << packetSize << ";pat=" << framePattern
       << ";vb=" << videoBitrate << ";ab=" << audioBitrate << ";ar=" << audioSampleRate << ";ac=" << audioChannels
-      << ";ext=" << extension << ";x=";
+      << ";ext=" << extension << ";streamed=" << streamed << ";x=";
     for (const auto& a : extraOutputArgs) s << a << '\x1f';
     return s.str();
 }
@@ -182,9 +182,14 @@ std::filesystem::path MakeMedia(const MediaSpec& spec)
     }
     if (spec.packetSize > 0) args.insert(args.end(), {"-packet_size", std::to_string(spec.packetSize)});
     args.insert(args.end(), spec.extraOutputArgs.begin(), spec.extraOutputArgs.end());
-    args.insert(args.end(), {"-f", "asf", temp.string()});
+    args.insert(args.end(), {"-f", "asf", spec.streamed ? std::string("pipe:1") : temp.string()});
 
     ProgramResult r = RunProgram("ffmpeg", args);
+    if (spec.streamed && r.exitCode == 0) {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(r.out.data(), static_cast<std::streamsize>(r.out.size()));
+        if (!out.flush()) r.exitCode = -1;
+    }
     if (r.exitCode != 0 || !fs::exists(temp, ec)) {
         fs::remove(temp, ec);
         ADD_FAILURE() << "ffmpeg could not make " << spec.Describe() << ": " << r.err;
