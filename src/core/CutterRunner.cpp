@@ -87,8 +87,12 @@ void RunCutter(const std::string& commandLine, LogText& logEdit, std::int64_t pi
     for (;;) {
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
+        // Keys reach the tracker only as their events are dispatched, so Escape is looked at
+        // right after dispatching: a press during the pause ends the wait at once.
+        if (EscapeSeen(keys))
+            break;
         PauseWhileReading(*child, pump);
-        if (child->HasEnded() || EscapeSeen(keys))
+        if (child->HasEnded())
             break;
     }
     pump.Drain();
