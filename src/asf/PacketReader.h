@@ -27,7 +27,7 @@ struct PacketView {
 
 class PacketReader {
 public:
-    explicit PacketReader(const AsfFile& file, std::uint64_t firstPacket = 0, std::size_t bufferBytes = 1u << 20);
+    explicit PacketReader(const AsfFile& file, std::uint64_t firstPacket = 0, std::size_t bufferBytes = 1u << 18);
 
     bool Next(PacketView& out);
     void Seek(std::uint64_t packetIndex);  // the next Next() returns that packet
