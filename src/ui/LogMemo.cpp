@@ -26,22 +26,35 @@ TLogMemo::TLogMemo(QWidget* parent) : QPlainTextEdit(parent)
         mono.setPixelSize(size);
     }
     setFont(mono);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(0);
+    connect(&flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
 }
 
-void TLogMemo::InsertAtEnd(const QString& text)
+void TLogMemo::Gather(const QString& text)
 {
     if (text.isEmpty()) return;
+    pending_ += text;
+    if (!flushTimer_.isActive()) flushTimer_.start();
+}
+
+void TLogMemo::Flush()
+{
+    flushTimer_.stop();
+    if (pending_.isEmpty()) return;
     QScrollBar* bar = verticalScrollBar();
     const bool followEnd = bar->value() == bar->maximum();
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
+    cursor.insertText(pending_);
+    pending_.clear();
     // Someone reading further up keeps their place; otherwise the newest output stays in view.
     if (followEnd) bar->setValue(bar->maximum());
 }
 
 bool TLogMemo::EndsWithLineBreak() const
 {
+    if (!pending_.isEmpty()) return pending_.back() == u'\n';
     // The document's last block is empty exactly when the text ends with a break (or is empty).
     return document()->lastBlock().length() <= 1;
 }
@@ -67,7 +80,7 @@ void TLogMemo::AppendText(const QString& chunk)
             text += c;
         }
     }
-    InsertAtEnd(text);
+    Gather(text);
 }
 
 void TLogMemo::AppendLine(const QString& line)
@@ -80,11 +93,12 @@ void TLogMemo::AppendLine(const QString& line)
     body.replace(u'\r', u'\n');
     text += body;
     text += u'\n';
-    InsertAtEnd(text);
+    Gather(text);
 }
 
 QStringList TLogMemo::Lines() const
 {
+    const_cast<TLogMemo*>(this)->Flush();  // reading sees everything appended so far
     QStringList lines;
     const QTextDocument* doc = document();
     lines.reserve(doc->blockCount());
@@ -96,6 +110,7 @@ QStringList TLogMemo::Lines() const
 
 int TLogMemo::LineCount() const
 {
+    const_cast<TLogMemo*>(this)->Flush();
     const QTextDocument* doc = document();
     const int blocks = doc->blockCount();
     return doc->lastBlock().length() <= 1 ? blocks - 1 : blocks;
@@ -104,6 +119,8 @@ int TLogMemo::LineCount() const
 void TLogMemo::Clear()
 {
     pendingCarriageReturn_ = false;
+    pending_.clear();
+    flushTimer_.stop();
     clear();
 }
 

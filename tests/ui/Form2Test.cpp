@@ -4,6 +4,7 @@
 #include "ui/Unit3.h"
 #include "platform/Browser.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QScrollBar>
 #include <filesystem>
@@ -74,12 +75,16 @@ TEST(LogMemo, ReadOnlyMonospaceAndFollowsTheEnd)
     memo.resize(200, 100);
     memo.show();
     for (int i = 0; i < 200; ++i) memo.AppendText(QStringLiteral("line %1\n").arg(i));
+    QApplication::processEvents();  // the display takes in the gathered text on the next turn
+    EXPECT_EQ(memo.document()->blockCount(), 201);
     auto* bar = memo.verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
     bar->setValue(0);  // the user reads further up
     memo.AppendText(QStringLiteral("more\n"));
+    QApplication::processEvents();
     EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(memo.toPlainText().count(u'\n'), 201);
 }
 
 TEST(LogWindow, LayoutAndClear)
