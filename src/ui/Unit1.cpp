@@ -1,5 +1,6 @@
 // The main window's construction and its links to the LOG window.
 #include "ui/Unit1.h"
+#include "ui/Fonts.h"
 
 #include "platform/ExecutableDir.h"
 #include "platform/TempPath.h"
@@ -22,9 +23,7 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(739, 372);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(TahomaFont(11));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);

@@ -1,5 +1,6 @@
 // The main window's controls: their kinds, names, places, captions, hints and start states.
 #include "ui/Unit1.h"
+#include "ui/Fonts.h"
 
 namespace kestrine::ui {
 
@@ -218,9 +219,7 @@ void TForm1::CreateVolumeColumn()
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
     silver.setColor(QPalette::WindowText, Qt::red);
     Panel1->setPalette(silver);
-    QFont big(QStringLiteral("Tahoma"));
-    big.setPixelSize(24);
-    Panel1->setFont(big);
+    Panel1->setFont(TahomaFont(24));
     Panel1->hide();
 }
 

@@ -1,4 +1,5 @@
 #include "ui/Unit2.h"
+#include "ui/Fonts.h"
 
 #include "platform/DialogSeam.h"
 #include "platform/QtPathNames.h"
@@ -26,9 +27,7 @@ TForm2::TForm2(QWidget* mainWindow) : QWidget(mainWindow, Qt::Tool)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("LOG"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(TahomaFont(11));
     resize(kClientWidth, kClientHeight);
     setMinimumSize(240, 160);
 

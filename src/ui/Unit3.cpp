@@ -1,10 +1,13 @@
 #include "ui/Unit3.h"
+#include "ui/Fonts.h"
 
 #include "platform/Browser.h"
 #include "ui/ProjectLinks.h"
 
 #include <QMouseEvent>
+#include <QFontMetrics>
 #include <QScreen>
+#include <algorithm>
 
 namespace kestrine::ui {
 
@@ -35,8 +38,7 @@ TForm3::TForm3(QWidget* centreOver)
     setWindowTitle(QStringLiteral("Warning!"));
     setModal(true);
     setFixedSize(365, 211);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
+    const QFont font = TahomaFont(11);
     setFont(font);
 
     Label1 = new QLabel(QStringLiteral("ASFBIN.EXE is missing!\n"
@@ -46,10 +48,14 @@ TForm3::TForm3(QWidget* centreOver)
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(38, 32, 284, 48);
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont bold = font;
-    bold.setPixelSize(13);
-    bold.setBold(true);
-    Label1->setFont(bold);
+    Label1->setFont(TahomaFont(13, true));
+    // Where the face is wider than the one the dialog was laid out for, the label widens about its
+    // centre rather than cutting the lines off.
+    const int needed = QFontMetrics(Label1->font()).boundingRect(QRect(0, 0, 1000, 1000), Qt::AlignHCenter, Label1->text()).width() + 4;
+    if (needed > Label1->width()) {
+        const int wider = std::min(needed, width() - 8);
+        Label1->setGeometry(Label1->x() - (wider - Label1->width()) / 2, Label1->y(), wider, Label1->height());
+    }
 
     auto* link = new ClickableLabel(QString::fromLatin1(CutterDownloadPage), this);
     link->OnClick = [this] { Label2Click(); };
