@@ -1,6 +1,6 @@
 #pragma once
 // The interfaces filters, pins, samples and clocks offer one another inside a graph.
-#include "platform/com/Unknown.h"
+#include "platform/com/ComPtr.h"
 #include "platform/graph/MediaType.h"
 
 namespace kestrine::platform {
@@ -92,6 +92,19 @@ struct IAMFilterMiscFlags : IUnknown {
     virtual ULONG GetMiscFlags() = 0;
 };
 
+struct IEnumMediaTypes : IUnknown {
+    static constexpr IID kIid = MakeGuid("{89C31040-846B-11CE-97D3-00AA0055595A}");
+    using Base = IUnknown;
+    // Each type given is made by CreateMediaType; the caller frees it with DeleteMediaType.
+    virtual HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT Clone(IEnumMediaTypes** copy) = 0;
+};
+
+AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE& from);
+void DeleteMediaType(AM_MEDIA_TYPE* type);
+
 struct IPin : IUnknown {
     static constexpr IID kIid = MakeGuid("{56A86891-0AD4-11CE-B03A-0020AF0BA770}");
     using Base = IUnknown;
@@ -99,8 +112,8 @@ struct IPin : IUnknown {
     virtual HRESULT Connect(IPin* receiver, const AM_MEDIA_TYPE* mediaType) = 0;
     // Input pins accept a connection offered by an output pin.
     virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mediaType) = 0;
-    // Breaks this pin's half of the connection: S_OK, S_FALSE when not connected,
-    // VFW_E_NOT_STOPPED while its filter streams.
+    // Breaks this pin's half of the connection: S_OK, or S_FALSE when not connected. Our pins allow
+    // this while streaming too (a renderer can leave a playing graph); delivery to a gone peer is skipped.
     virtual HRESULT Disconnect() = 0;
     virtual HRESULT ConnectedTo(IPin** pin) = 0;
     virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* mediaType) = 0;
@@ -109,6 +122,10 @@ struct IPin : IUnknown {
     virtual HRESULT QueryId(LPWSTR* id) = 0;
     // S_OK when the pin would take the type, S_FALSE otherwise.
     virtual HRESULT QueryAccept(const AM_MEDIA_TYPE* mediaType) = 0;
+    // The types the pin prefers, best first.
+    virtual HRESULT EnumMediaTypes(IEnumMediaTypes** types) = 0;
+    // E_NOTIMPL: every input of our filters feeds every output.
+    virtual HRESULT QueryInternalConnections(IPin** pins, ULONG* count) = 0;
     virtual HRESULT EndOfStream() = 0;
     virtual HRESULT BeginFlush() = 0;
     virtual HRESULT EndFlush() = 0;
@@ -158,6 +175,7 @@ inline constexpr IID IID_IMediaFilter = IMediaFilter::kIid;
 inline constexpr IID IID_IBaseFilter = IBaseFilter::kIid;
 inline constexpr IID IID_IEnumPins = IEnumPins::kIid;
 inline constexpr IID IID_IPin = IPin::kIid;
+inline constexpr IID IID_IEnumMediaTypes = IEnumMediaTypes::kIid;
 inline constexpr IID IID_IMediaSample = IMediaSample::kIid;
 inline constexpr IID IID_IMemInputPin = IMemInputPin::kIid;
 inline constexpr IID IID_IMediaEventSink = IMediaEventSink::kIid;

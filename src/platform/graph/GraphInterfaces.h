@@ -14,8 +14,8 @@ using LCID = DWORD;
 struct IEnumFilters : IUnknown {
     static constexpr IID kIid = MakeGuid("{56A86893-0AD4-11CE-B03A-0020AF0BA770}");
     using Base = IUnknown;
-    // S_OK when count items were given, S_FALSE when fewer; VFW_E_ENUM_OUT_OF_SYNC after the graph
-    // changed (Reset and go again).
+    // S_OK when count items were given, S_FALSE when fewer. The enumerator lists the filters the graph
+    // held when it was made; Reset takes a fresh list.
     virtual HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) = 0;
     virtual HRESULT Skip(ULONG count) = 0;
     virtual HRESULT Reset() = 0;

@@ -1,0 +1,223 @@
+#include "platform/graph/MemoryRenderer.h"
+
+#include "platform/graph/EventCodes.h"
+#include "platform/graph/MediaSample.h"
+#include "platform/graph/ReferenceClocks.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace kestrine::platform {
+
+MemoryRenderer::MemoryRenderer(GUID majorType, std::vector<GUID> subtypes)
+    : Filter(kClsid), majorType_(majorType), subtypes_(std::move(subtypes))
+{
+    AddPin(PINDIR_INPUT, u"In");
+}
+
+MemoryRenderer::~MemoryRenderer() = default;
+
+void* MemoryRenderer::QueryExtraInterface(REFIID riid)
+{
+    if (riid == IBasicAudio::kIid && majorType_ == MEDIATYPE_Audio) return static_cast<IBasicAudio*>(&audio_);
+    return nullptr;
+}
+
+HRESULT MemoryRenderer::AudioControl::put_Volume(LONG v)
+{
+    if (v < -10000 || v > 0) return E_INVALIDARG;
+    volume = v;
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::AudioControl::get_Volume(LONG* v)
+{
+    if (v == nullptr) return E_POINTER;
+    *v = volume;
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::AudioControl::put_Balance(LONG b)
+{
+    if (b < -10000 || b > 10000) return E_INVALIDARG;
+    balance = b;
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::AudioControl::get_Balance(LONG* b)
+{
+    if (b == nullptr) return E_POINTER;
+    *b = balance;
+    return S_OK;
+}
+
+std::optional<MemoryRenderer::Frame> MemoryRenderer::LastPresented() const
+{
+    std::lock_guard lock(mutex_);
+    return last_;
+}
+
+std::uint64_t MemoryRenderer::PresentedCount() const
+{
+    std::lock_guard lock(mutex_);
+    return presented_;
+}
+
+bool MemoryRenderer::WaitForPresentedCount(std::uint64_t count, int timeoutMs) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return presented_ >= count; });
+}
+
+bool MemoryRenderer::CompletedSegment() const
+{
+    std::lock_guard lock(mutex_);
+    return completed_;
+}
+
+AM_MEDIA_TYPE MemoryRenderer::ConnectedType() const { return PinAt(0).ConnectedType(); }
+
+HRESULT MemoryRenderer::PinCheckMediaType(const Pin&, const AM_MEDIA_TYPE& type)
+{
+    if (type.majortype != majorType_) return S_FALSE;
+    if (subtypes_.empty()) return S_OK;
+    return std::find(subtypes_.begin(), subtypes_.end(), type.subtype) != subtypes_.end() ? S_OK : S_FALSE;
+}
+
+HRESULT MemoryRenderer::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start)
+{
+    {
+        std::lock_guard lock(mutex_);
+        state_ = to;
+        if (to == State_Running) runStart_ = start;
+        if (to == State_Stopped) {
+            cued_ = false;
+            endOfStream_ = false;
+            completed_ = false;
+            ++generation_;
+        }
+        // Paused from running, the picture on show is the paused picture.
+        if (from == State_Running && to == State_Paused) cued_ = true;
+        if (from == State_Stopped && to != State_Stopped) {
+            cued_ = false;
+            endOfStream_ = false;
+            completed_ = false;
+        }
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::WaitPauseComplete(DWORD msTimeout)
+{
+    std::unique_lock lock(mutex_);
+    const auto ready = [&] { return state_ != State_Paused || cued_ || endOfStream_ || !PinAt(0).IsConnected(); };
+    if (msTimeout == INFINITE) changed_.wait(lock, ready);
+    else changed_.wait_for(lock, std::chrono::milliseconds(msTimeout), ready);
+    return ready() ? S_OK : VFW_S_STATE_INTERMEDIATE;
+}
+
+MemoryRenderer::Wait MemoryRenderer::WaitUntilDue(std::unique_lock<std::mutex>& lock, REFERENCE_TIME due)
+{
+    const std::uint64_t generation = generation_;
+    for (;;) {
+        if (flushing_ || state_ == State_Stopped || generation != generation_) return Wait::Abandon;
+        if (state_ == State_Paused) {
+            changed_.wait(lock);
+            continue;
+        }
+        const ComPtr<IReferenceClock> clock = Clock();
+        if (!clock) return Wait::Due;  // no clock: as fast as it comes
+        const REFERENCE_TIME target = runStart_ + due;
+        lock.unlock();
+        const bool reached = WaitForClock(clock.Get(), target, 2);
+        lock.lock();
+        if (reached && state_ == State_Running && !flushing_ && generation == generation_) return Wait::Due;
+    }
+}
+
+void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame)
+{
+    last_ = frame;
+    ++presented_;
+    lock.unlock();
+    Present(frame);
+    lock.lock();
+    changed_.notify_all();
+}
+
+HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
+{
+    std::unique_lock lock(mutex_);
+    if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
+    if (flushing_ || endOfStream_) return S_FALSE;
+    if (sample->IsPreroll() == S_OK) return S_OK;  // decoded only to reach a later frame
+
+    Frame frame;
+    sample->GetTime(&frame.start, &frame.stop);
+    frame.mediaTime = segmentStart_ + frame.start;
+    frame.syncPoint = sample->IsSyncPoint() == S_OK;
+    frame.data = SampleBytes(sample);
+    lastStop_ = std::max(lastStop_, frame.stop);
+
+    if (state_ == State_Paused && !cued_) {
+        // The paused picture: shown now, and held until the graph runs, flushes or stops.
+        cued_ = true;
+        PresentLocked(lock, frame);
+        return WaitUntilDue(lock, frame.start) == Wait::Due ? S_OK : S_FALSE;
+    }
+    if (WaitUntilDue(lock, frame.start) == Wait::Abandon) return S_FALSE;
+    PresentLocked(lock, std::move(frame));
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::PinEndOfStream(Pin&)
+{
+    std::unique_lock lock(mutex_);
+    if (state_ == State_Stopped || flushing_ || endOfStream_) return S_OK;
+    endOfStream_ = true;
+    changed_.notify_all();  // a paused graph waiting for this renderer is done waiting
+    if (WaitUntilDue(lock, lastStop_) == Wait::Abandon) return S_OK;
+    if (completed_) return S_OK;
+    completed_ = true;
+    lock.unlock();
+    NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::PinBeginFlush(Pin&)
+{
+    {
+        std::lock_guard lock(mutex_);
+        flushing_ = true;
+        ++generation_;
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::PinEndFlush(Pin&)
+{
+    {
+        std::lock_guard lock(mutex_);
+        flushing_ = false;
+        cued_ = false;
+        endOfStream_ = false;
+        completed_ = false;
+        lastStop_ = 0;
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MemoryRenderer::PinNewSegment(Pin&, REFERENCE_TIME start, REFERENCE_TIME, double)
+{
+    std::lock_guard lock(mutex_);
+    segmentStart_ = start;
+    lastStop_ = 0;
+    return S_OK;
+}
+
+void MemoryRenderer::PinDisconnected(Pin&) { changed_.notify_all(); }
+
+}  // namespace kestrine::platform
