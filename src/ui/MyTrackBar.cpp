@@ -271,12 +271,15 @@ void TMyTrackBar::PageTowardsPress()
     const QRect thumb = ThumbRect();
     const int thumbStart = Horizontal() ? thumb.left() : thumb.top();
     const int thumbEnd = Horizontal() ? thumb.right() : thumb.bottom();
-    if (pressAlong_ < thumbStart && thumb_ > min_) {
+    // The direction is fixed by the first step: once the thumb reaches or passes the pressed point it
+    // stays, instead of swinging around a point that lies between two pages.
+    if (pageDirection_ == 0) pageDirection_ = pressAlong_ < thumbStart ? -1 : pressAlong_ > thumbEnd ? 1 : 0;
+    if (pageDirection_ < 0 && pressAlong_ < thumbStart && thumb_ > min_) {
         MoveThumbBy(-pageSize_, ScrollCode::TB_PAGEUP);
-    } else if (pressAlong_ > thumbEnd && thumb_ < max_) {
+    } else if (pageDirection_ > 0 && pressAlong_ > thumbEnd && thumb_ < max_) {
         MoveThumbBy(pageSize_, ScrollCode::TB_PAGEDOWN);
     } else {
-        pageRepeat_.stop();  // the thumb has reached the pressed point
+        pageRepeat_.stop();
     }
 }
 
@@ -317,6 +320,7 @@ void TMyTrackBar::mousePressEvent(QMouseEvent* e)
     } else {
         drag_ = Drag::Paging;
         pressAlong_ = along;
+        pageDirection_ = 0;
         PageTowardsPress();
         if (drag_ == Drag::Paging) pageRepeat_.start();
     }

@@ -154,6 +154,7 @@ private:
     Drag drag_ = Drag::None;
     int dragOffset_ = 0;     // press point minus thumb centre, along the axis
     int pressAlong_ = 0;     // where the track was pressed while paging
+    int pageDirection_ = 0;  // -1 towards Min, +1 towards Max, 0 before the first page
     QTimer pageRepeat_;
 };
 

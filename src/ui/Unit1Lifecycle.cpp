@@ -24,7 +24,8 @@ void TForm1::FormCreate()
 {
     // The track bars are drawn by the editor itself, so there is no platform theme to switch off here.
 
-    // Every number the editor turns into text uses a point: command lines depend on it.
+    // Every number the editor turns into text uses a point: command lines depend on it. (C++ streams
+    // already use the classic locale; Qt set the C locale from the environment at start-up.)
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
 
@@ -35,8 +36,9 @@ void TForm1::FormCreate()
     if (runDirectory_) {
         Edit.TempDir = platform::ShortPathName(runDirectory_->Path());
     } else {
-        // Nowhere private to write: results cannot be made, and saying so beats writing into a shared place.
-        Edit.TempDir = environment_.SystemTempPath + "kestrine-unavailable/";
+        // Nowhere private to write: results cannot be made, and saying so beats writing into a shared
+        // place. A folder below a file can never exist, so no one can prepare it for us either.
+        Edit.TempDir = "/dev/null/kestrine/";
         platform::MessageRequest request;
         request.text = QStringLiteral("Cannot create a private folder for temporary files in %1 or %2. "
                                       "Recording will not work in this session.")

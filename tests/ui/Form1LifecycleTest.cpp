@@ -71,7 +71,8 @@ TEST_F(FormTest, NoPrivateDirectoryAnywhereIsSaidAtOnce)
     kestrine::ui::TForm1 form(environment);
     ASSERT_EQ(dialogs->Count(DialogAnswerer::Kind::Message), 1u);
     EXPECT_TRUE(dialogs->Last(DialogAnswerer::Kind::Message)->message.text.contains(QStringLiteral("Recording will not work")));
-    EXPECT_FALSE(fs::exists(Edit.TempDir));  // results have nowhere to land rather than a shared place
+    EXPECT_EQ(Edit.TempDir, "/dev/null/kestrine/");  // results have nowhere to land rather than a shared place
+    EXPECT_FALSE(fs::exists(Edit.TempDir));
 }
 
 TEST_F(FormTest, MissingCutterWarningComesOnceBeforeTheMainWindow)

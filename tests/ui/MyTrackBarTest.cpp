@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QEventLoop>
 #include <QMouseEvent>
+#include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <memory>
@@ -357,4 +360,56 @@ TEST(MyTrackBar, EnterEventAndDisabledInput)
     Key(*bar, Qt::Key_Right);
     EXPECT_EQ(bar->Position(), 0);
     EXPECT_TRUE(log.events.empty());
+}
+
+TEST(MyTrackBar, HoldingTheTrackKeepsPagingUntilTheThumbReachesThePress)
+{
+    auto bar = PositionBar();
+    EventLog log;
+    log.Attach(*bar);
+    const QPoint press = AlongAxis(*bar, bar->ValueToPixel(45));
+    Mouse(*bar, QEvent::MouseButtonPress, press);
+    // The repeat runs on the event loop; wait (bounded) until it has stopped moving the thumb.
+    QEventLoop loop;
+    QTimer poll;
+    int last = -1, still = 0;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        still = bar->ThumbPosition() == last ? still + 1 : 0;
+        last = bar->ThumbPosition();
+        if (still >= 5) loop.quit();
+    });
+    poll.start(100);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
+    Mouse(*bar, QEvent::MouseButtonRelease, press);
+
+    // Pages of 10 towards the press until the thumb reaches or passes it; a point between two pages
+    // (45) must not make the thumb swing back and forth.
+    EXPECT_EQ(bar->Position(), 50);
+    ASSERT_EQ(log.events.size(), 11u);
+    EXPECT_EQ(log.events.back(), "D8");
+    for (std::size_t i = 0; i + 1 < log.events.size(); i += 2) {
+        EXPECT_EQ(log.events[i][0], 'C');
+        EXPECT_EQ(log.events[i + 1], "D3");
+    }
+}
+
+TEST(MyTrackBar, ValueTipFollowsTheDragOnlyWhenTooltipsIsOn)
+{
+    auto plain = PositionBar();
+    Mouse(*plain, QEvent::MouseButtonPress, plain->ThumbRect().center());
+    Mouse(*plain, QEvent::MouseMove, AlongAxis(*plain, plain->ValueToPixel(30)));
+    EXPECT_TRUE(QToolTip::text().isEmpty());
+    Mouse(*plain, QEvent::MouseButtonRelease, AlongAxis(*plain, plain->ValueToPixel(30)));
+
+    TMyTrackBar bar;
+    bar.resize(337, 33);
+    bar.SetRange(0, 100);
+    bar.Tooltips = true;
+    bar.show();
+    Mouse(bar, QEvent::MouseButtonPress, bar.ThumbRect().center());
+    Mouse(bar, QEvent::MouseMove, AlongAxis(bar, bar.ValueToPixel(30)));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("30"));
+    Mouse(bar, QEvent::MouseButtonRelease, AlongAxis(bar, bar.ValueToPixel(30)));
+    QToolTip::hideText();
 }
