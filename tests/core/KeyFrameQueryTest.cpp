@@ -178,11 +178,11 @@ TEST_P(KeyFrameQueryEndToEndTest, KeyFramesAreFfprobesVideoKeyframeTimes)
         if (!fs::exists(file))
             GTEST_SKIP() << "no shared sample";
     } else {
-        kestrine::test::MediaSpec spec;
-        spec.videoCodec = GetParam();
-        spec.durationSeconds = 6.0;
-        spec.gopLength = 17;
-        file = kestrine::test::MakeMedia(spec);
+        kestrine::test::MediaSpec media;
+        media.videoCodec = GetParam();
+        media.durationSeconds = 6.0;
+        media.gopLength = 17;
+        file = kestrine::test::MakeMedia(media);
     }
     const std::vector<double> expected = kestrine::test::ProbeVideoKeyframeTimes(file);
     ASSERT_FALSE(expected.empty());
