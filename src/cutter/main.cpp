@@ -6,6 +6,9 @@
 
 #include "Version.h"
 #include "cutter/Arguments.h"
+#include "cutter/CopyCommand.h"
+#include "cutter/CutCommand.h"
+#include "cutter/JoinCommand.h"
 #include "cutter/KeyFrameReport.h"
 
 namespace {
@@ -15,6 +18,8 @@ void Print(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
+
+void PrintLine(const std::string& line) { Print(line + "\n"); }
 
 }  // namespace
 
@@ -36,10 +41,11 @@ int main(int argc, char** argv)
                 return report.exitCode;
             }
             case Command::Cut:
+                return RunCut(args, PrintLine);
             case Command::Join:
+                return RunJoin(args, PrintLine);
             case Command::Copy:
-                Print("Error: cut, join and copy are not available in this build yet\n");
-                return kExitFailure;
+                return RunCopy(args, PrintLine);
         }
     } catch (const UsageError& e) {
         Print(std::string("Error: ") + e.what() + "\nRun asfbin.exe -h for usage.\n");

@@ -1,0 +1,407 @@
+#include "asf/Remuxer.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+#include "asf/ByteWriter.h"
+#include "asf/DataPacket.h"
+#include "asf/DataPacketWriter.h"
+#include "asf/FormatError.h"
+#include "asf/KnownGuids.h"
+#include "asf/MediaObjects.h"
+#include "asf/PacketReader.h"
+#include "asf/SimpleIndexWriter.h"
+
+namespace kestrine::asf {
+
+namespace {
+
+constexpr std::size_t kDataObjectHeaderSize = 50;
+constexpr std::uint64_t kMaxFrameDurationMs = 10'000;  // beyond this a per-frame figure is not believable
+
+// The media object of one stream being collected from its fragments.
+struct Assembly {
+    bool active = false;
+    std::uint32_t number = 0;
+    std::uint32_t size = 0;
+    std::uint32_t presentationMs = 0;
+    bool keyFrame = false;
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> extension;
+};
+
+// Per output stream: numbering, timing and the index.
+struct StreamState {
+    const StreamProperties* properties = nullptr;
+    std::uint32_t nextNumber = 0;
+    std::optional<std::int64_t> lastOutputMs;
+    std::int64_t lastDeltaMs = 0;
+    std::uint64_t fallbackDurationMs = 0;  // from the headers: time per frame, or 0
+    std::uint32_t averageBytesPerSecond = 0;
+    std::optional<SimpleIndexWriter> index;
+    RemuxStreamResult result;
+};
+
+// One complete media object ready to be written.
+struct ObjectView {
+    std::uint8_t stream = 0;
+    std::uint32_t presentationMs = 0;
+    bool keyFrame = false;
+    std::uint32_t size = 0;
+    std::span<const std::uint8_t> data;
+    std::span<const std::uint8_t> extension;
+};
+
+class RemuxRun {
+public:
+    RemuxRun(const std::vector<RemuxSource>& sources, OutputSink& out, const RemuxOptions& options)
+        : sources_(sources), out_(out), options_(options)
+    {
+    }
+
+    RemuxResult Run();
+
+private:
+    void Begin();
+    void CopySource(std::size_t index);
+    void WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
+                     std::vector<bool>& waitingForKey);
+    void Finish();
+    std::uint64_t ObjectDurationMs(const StreamState& s, std::size_t bytes) const;
+
+    const std::vector<RemuxSource>& sources_;
+    OutputSink& out_;
+    const RemuxOptions& options_;
+    const AsfFile* first_ = nullptr;
+    RemuxResult result_;
+    BuiltHeader header_;
+    Guid fileId_;
+    std::uint64_t dataAt_ = 0;
+    std::optional<DataPacketWriter> writer_;
+    std::map<std::uint8_t, StreamState> streams_;
+    std::int64_t endMs_ = 0;  // output presentation time where the media written so far ends
+    bool wroteAny_ = false;
+    // Markers waiting for the packet they point at, and packets whose send time a marker needs.
+    std::size_t markersPlaced_ = 0;
+    std::vector<bool> markerPlaced_;
+    std::map<std::uint64_t, std::vector<std::size_t>> markersByPacket_;
+    std::uint64_t packetsEmitted_ = 0;
+};
+
+RemuxResult RemuxRun::Run()
+{
+    if (sources_.empty() || !sources_.front().file) throw std::invalid_argument("nothing to rewrite");
+    first_ = sources_.front().file;
+    Begin();
+    for (std::size_t i = 0; i < sources_.size(); ++i) CopySource(i);
+    Finish();
+    return result_;
+}
+
+void RemuxRun::Begin()
+{
+    const Header& h = first_->Header();
+    result_.prerollMs = h.fileProperties.prerollMs;
+    result_.packetSize = first_->Data().packetSize;
+    if (result_.packetSize > 0xFFFF)
+        throw FormatError("packets of " + std::to_string(result_.packetSize) + " bytes cannot be rewritten");
+
+    std::size_t videoStreams = 0;
+    for (const StreamProperties& s : h.streams) {
+        if (s.number < 1 || s.number > 127 || streams_.count(static_cast<std::uint8_t>(s.number))) continue;
+        StreamState state;
+        state.properties = &s;
+        state.result.number = s.number;
+        state.result.kind = s.kind;
+        if (const auto* e = h.FindExtendedStreamProperties(s.number))
+            if (e->averageTimePerFrame > 0 && e->averageTimePerFrame / 10000 <= kMaxFrameDurationMs)
+                state.fallbackDurationMs = e->averageTimePerFrame / 10000;
+        if (s.audio) state.averageBytesPerSecond = s.audio->averageBytesPerSecond;
+        if (s.kind == StreamKind::Video) {
+            ++videoStreams;
+            if (options_.writeIndex) state.index.emplace();
+        }
+        streams_.emplace(static_cast<std::uint8_t>(s.number), std::move(state));
+    }
+
+    fileId_ = NewFileId();
+    HeaderPlan plan;
+    plan.fileId = fileId_;
+    plan.creationDate = CurrentFileTime();
+    plan.packetSize = result_.packetSize;
+    plan.written.simpleIndex = options_.writeIndex && videoStreams > 0;
+    plan.seekable = IsSeekable(videoStreams, options_.writeIndex ? videoStreams : 0);
+    plan.span = sources_.front().span;
+    header_ = BuildHeader(h, plan);
+    markerPlaced_.assign(header_.markers.size(), false);
+    out_.Write(header_.bytes);
+
+    dataAt_ = out_.Size();
+    std::vector<std::uint8_t> data;
+    ByteWriter w(data);
+    w.GuidValue(guids::kData);
+    w.U64(0);
+    w.GuidValue(fileId_);
+    w.U64(0);
+    w.U16(0x0101);
+    out_.Write(data);
+
+    PacketLayout layout;
+    layout.packetSize = result_.packetSize;
+    layout.errorCorrection = PacketErrorCorrection(*first_);
+    layout.sendTimeLead = static_cast<std::uint32_t>(std::min<std::uint64_t>(result_.prerollMs, UINT32_MAX));
+    writer_.emplace(layout, [this](const FinishedPacket& p) {
+        out_.Write(p.bytes);
+        packetsEmitted_ = p.number + 1;
+        auto it = markersByPacket_.find(p.number);
+        if (it != markersByPacket_.end()) {
+            for (std::size_t m : it->second) header_.SetMarkerPlace(m, p.offset, p.sendTime);
+            markersByPacket_.erase(it);
+        }
+    });
+    endMs_ = static_cast<std::int64_t>(result_.prerollMs);
+}
+
+std::uint64_t RemuxRun::ObjectDurationMs(const StreamState& s, std::size_t bytes) const
+{
+    if (s.lastDeltaMs > 0) return static_cast<std::uint64_t>(s.lastDeltaMs);
+    if (s.properties->kind == StreamKind::Audio && s.averageBytesPerSecond > 0)
+        return (std::uint64_t{bytes} * 1000 + s.averageBytesPerSecond - 1) / s.averageBytesPerSecond;
+    return s.fallbackDurationMs;
+}
+
+void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
+                           std::vector<bool>& waitingForKey)
+{
+    auto it = streams_.find(object.stream);
+    if (it == streams_.end()) return;  // a stream the first input's header does not describe
+    StreamState& s = it->second;
+    if (!source.span.Contains(object.presentationMs)) return;
+    if (waitingForKey[object.stream]) {
+        if (!object.keyFrame) return;
+        waitingForKey[object.stream] = false;
+    }
+    const std::int64_t outMs = std::int64_t{object.presentationMs} + shiftMs;
+    if (outMs < 0 || outMs > std::int64_t{UINT32_MAX})
+        throw FormatError("a presentation time falls outside what ASF can store after shifting (" +
+                          std::to_string(outMs) + " ms)");
+
+    PayloadPiece piece;
+    piece.streamNumber = object.stream;
+    piece.keyFrame = object.keyFrame;
+    piece.mediaObjectNumber = s.nextNumber++;
+    piece.offsetIntoMediaObject = 0;
+    piece.mediaObjectSize = object.size;
+    piece.presentationTime = static_cast<std::uint32_t>(outMs);
+    piece.replicatedExtension = object.extension;
+    piece.data = object.data;
+    const PacketPlacement where = writer_->Add(piece);
+    wroteAny_ = true;
+
+    ++s.result.objects;
+    if (object.keyFrame && s.properties->kind == StreamKind::Video) {
+        ++s.result.keyFrames;
+        if (s.index) s.index->AddKeyframe(static_cast<std::uint64_t>(outMs) * 10000, where.firstPacket, where.lastPacket);
+    }
+    if (s.lastOutputMs && outMs > *s.lastOutputMs) s.lastDeltaMs = outMs - *s.lastOutputMs;
+    if (!s.lastOutputMs || outMs > *s.lastOutputMs) s.lastOutputMs = outMs;
+    endMs_ = std::max(endMs_, outMs + static_cast<std::int64_t>(ObjectDurationMs(s, object.size)));
+
+    if (markersPlaced_ < markerPlaced_.size()) {
+        for (std::size_t m = 0; m < header_.markers.size(); ++m) {
+            if (markerPlaced_[m] || header_.markers[m].presentationTime > static_cast<std::uint64_t>(outMs) * 10000) continue;
+            markerPlaced_[m] = true;
+            ++markersPlaced_;
+            if (where.firstPacket < packetsEmitted_) {
+                // Already on its way out: its send time is about the presentation time less the lead.
+                const std::int64_t send = std::max<std::int64_t>(0, outMs - static_cast<std::int64_t>(result_.prerollMs));
+                header_.SetMarkerPlace(m, where.firstPacket * result_.packetSize, static_cast<std::uint32_t>(send));
+            } else {
+                markersByPacket_[where.firstPacket].push_back(m);
+            }
+        }
+    }
+}
+
+void RemuxRun::CopySource(std::size_t index)
+{
+    const RemuxSource& source = sources_[index];
+    const AsfFile& file = *source.file;
+    if (file.Data().packetSize == 0) throw FormatError("the file has no data packets");
+
+    std::int64_t shiftMs = source.span.shiftMs;
+    if (source.alignToPrevious) shiftMs = endMs_ - source.earliestPresentationMs;
+    result_.inputShiftMs.push_back(shiftMs);
+
+    std::vector<bool> waitingForKey(128, false);
+    if (source.startOnKeyframe)
+        for (const StreamProperties& s : file.Header().streams)
+            if (s.kind == StreamKind::Video && s.number < 128) waitingForKey[s.number] = true;
+
+    std::vector<Assembly> assembly(128);
+    PacketReader reader(file, source.firstPacket);
+    PacketView packet;
+    ParsedPacket parsed;
+    const std::uint64_t total = file.Data().packetCount > source.firstPacket ? file.Data().packetCount - source.firstPacket : 0;
+    std::uint64_t seen = 0;
+    const bool bounded = source.span.toMs != std::numeric_limits<std::int64_t>::max();
+
+    while (reader.Next(packet)) {
+        if (options_.progress && (++seen & 1023) == 0 && total > 0)
+            options_.progress(static_cast<double>(seen) / static_cast<double>(total));
+        try {
+            ParseDataPacket(packet.bytes, parsed);
+        } catch (const FormatError& e) {
+            if (result_.damagedPackets++ == 0)
+                result_.firstDamage = file.Path().filename().string() + ", packet " + std::to_string(packet.index) + ": " + e.what();
+            for (Assembly& a : assembly) {
+                if (a.active) ++result_.droppedObjects;
+                a.active = false;
+            }
+            continue;
+        }
+        // Send times never run ahead of presentation: nothing in later packets can still be in the span.
+        if (bounded && std::int64_t{parsed.sendTimeMs} >= source.span.toMs) {
+            bool pending = false;
+            for (const Assembly& a : assembly) pending = pending || (a.active && source.span.Contains(a.presentationMs));
+            if (!pending) break;
+        }
+        for (const Payload& pl : parsed.payloads) {
+            const auto data = pl.Data(packet.bytes);
+            ObjectView object;
+            object.stream = pl.streamNumber;
+            object.keyFrame = pl.keyFrame;
+            if (pl.compressed || (pl.offsetIntoMediaObject == 0 && pl.mediaObjectSize <= data.size())) {
+                // A whole object in one payload: written straight from the packet.
+                Assembly& a = assembly[pl.streamNumber];
+                if (a.active) {
+                    ++result_.droppedObjects;
+                    a.active = false;
+                }
+                object.presentationMs = pl.hasPresentationTime ? pl.presentationTimeMs : parsed.sendTimeMs;
+                object.size = static_cast<std::uint32_t>(data.size());
+                object.data = data;
+                if (!pl.compressed && pl.replicatedDataLength > 8) object.extension = pl.ReplicatedData(packet.bytes).subspan(8);
+                WriteObject(object, source, shiftMs, waitingForKey);
+                continue;
+            }
+            Assembly& a = assembly[pl.streamNumber];
+            if (pl.offsetIntoMediaObject == 0) {
+                if (a.active) ++result_.droppedObjects;
+                a.active = pl.mediaObjectSize <= MediaObjectAssembler::kMaxObjectSize;
+                if (!a.active) {
+                    ++result_.droppedObjects;
+                    continue;
+                }
+                a.number = pl.mediaObjectNumber;
+                a.size = pl.mediaObjectSize;
+                a.presentationMs = pl.presentationTimeMs;
+                a.keyFrame = pl.keyFrame;
+                a.data.assign(data.begin(), data.end());
+                const auto rep = pl.ReplicatedData(packet.bytes);
+                if (rep.size() > 8)
+                    a.extension.assign(rep.begin() + 8, rep.end());
+                else
+                    a.extension.clear();
+            } else {
+                if (!a.active) continue;  // its start was before the place reading began, or lost
+                if (a.number != pl.mediaObjectNumber || a.size != pl.mediaObjectSize ||
+                    a.data.size() != pl.offsetIntoMediaObject || data.size() > a.size - a.data.size()) {
+                    ++result_.droppedObjects;
+                    a.active = false;
+                    continue;
+                }
+                a.data.insert(a.data.end(), data.begin(), data.end());
+                a.keyFrame = a.keyFrame || pl.keyFrame;
+            }
+            if (a.data.size() == a.size) {
+                a.active = false;
+                object.presentationMs = a.presentationMs;
+                object.keyFrame = a.keyFrame;
+                object.size = a.size;
+                object.data = a.data;
+                object.extension = a.extension;
+                WriteObject(object, source, shiftMs, waitingForKey);
+            }
+        }
+    }
+    for (const Assembly& a : assembly)
+        if (a.active && source.span.Contains(a.presentationMs)) ++result_.droppedObjects;
+    result_.inputEndMs.push_back(endMs_ - static_cast<std::int64_t>(result_.prerollMs));
+}
+
+void RemuxRun::Finish()
+{
+    if (!wroteAny_) throw std::runtime_error("no media object lies in the span to be written");
+    writer_->Finish();
+    result_.packets = writer_->PacketCount();
+    result_.sendTimeConflicts = writer_->SendTimeConflicts();
+    result_.playDuration = static_cast<std::uint64_t>(endMs_) * 10000;
+
+    // Data Object size and packet count.
+    std::vector<std::uint8_t> field;
+    ByteWriter f(field);
+    f.U64(kDataObjectHeaderSize + result_.packets * result_.packetSize);
+    out_.WriteAt(dataAt_ + 16, field);
+    field.clear();
+    f.U64(result_.packets);
+    out_.WriteAt(dataAt_ + 40, field);
+
+    for (auto& [number, s] : streams_) {
+        if (!s.index) continue;
+        s.index->Finish(result_.playDuration);
+        out_.Write(s.index->Serialize(fileId_));
+        ++result_.indexes;
+    }
+
+    // Markers past the last object point at the last packet.
+    for (std::size_t m = 0; m < markerPlaced_.size(); ++m)
+        if (!markerPlaced_[m] && result_.packets > 0) {
+            const std::uint64_t last = result_.packets - 1;
+            header_.SetMarkerPlace(m, last * result_.packetSize, static_cast<std::uint32_t>(writer_->SendDuration()));
+        }
+
+    result_.fileSize = out_.Size();
+    HeaderTotals totals;
+    totals.fileSize = result_.fileSize;
+    totals.packetCount = result_.packets;
+    totals.playDuration = result_.playDuration;
+    totals.sendDuration = writer_->SendDuration() * 10000;
+    header_.SetTotals(totals);
+    out_.WriteAt(0, header_.bytes);
+    for (auto& [number, s] : streams_) result_.streams.push_back(s.result);
+}
+
+}  // namespace
+
+RemuxResult Remux(const std::vector<RemuxSource>& sources, OutputSink& out, const RemuxOptions& options)
+{
+    RemuxRun run(sources, out, options);
+    return run.Run();
+}
+
+std::vector<std::uint8_t> PacketErrorCorrection(const AsfFile& file)
+{
+    PacketReader reader(file, 0, file.Data().packetSize);
+    PacketView packet;
+    for (int tries = 0; tries < 16 && reader.Next(packet); ++tries) {
+        try {
+            const ParsedPacket parsed = ParseDataPacket(packet.bytes);
+            std::vector<std::uint8_t> bytes;
+            if (!parsed.hasErrorCorrection) return bytes;
+            bytes.push_back(parsed.errorCorrectionFlags);
+            const auto data = packet.bytes.subspan(parsed.errorCorrectionDataOffset, parsed.errorCorrectionDataLength);
+            bytes.insert(bytes.end(), data.begin(), data.end());
+            // The writer takes only the plain form: data of the stated length, no opaque length types.
+            if ((bytes[0] & 0x80) == 0 || (bytes[0] & 0x60) != 0 || (bytes[0] & 0x0F) + 1u != bytes.size()) break;
+            return bytes;
+        } catch (const FormatError&) {
+        }
+    }
+    return {0x82, 0x00, 0x00};
+}
+
+}  // namespace kestrine::asf

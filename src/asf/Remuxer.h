@@ -1,0 +1,91 @@
+#pragma once
+// Rewrites the media objects of one or more ASF files into a new file, without touching the media:
+// the engine under cut, join and copy.
+//
+//   RemuxSource src;                          // per input
+//   src.file = &file;  src.firstPacket = 120;  src.span = {fromMs, toMs, shiftMs};
+//   src.startOnKeyframe = true;               // video streams begin at their first keyframe in the span
+//   RemuxOptions options;  options.writeIndex = true;
+//   RemuxResult r = Remux({src}, sink, options);
+//
+// What is written: the first input's header (HeaderWriter.h), a Data Object whose packets are built
+// afresh at the first input's packet size and error correction layout (DataPacketWriter.h), and a
+// Simple Index Object for every video stream unless writeIndex is false. Each input contributes its
+// whole media objects whose presentation time lies in its span, in its own order, with the span's
+// shift added and media object numbers counted afresh per stream. An input marked alignToPrevious
+// is shifted instead so that its earliest presentation time follows the end of what came before.
+//
+// Memory stays bounded: packets are read sequentially, only the media object in progress of each
+// stream is held, and the packet writer holds a fixed number of packets.
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "asf/AsfFile.h"
+#include "asf/HeaderWriter.h"
+
+namespace kestrine::asf {
+
+// Where the output goes: appending, patching what was written, and its current size.
+class OutputSink {
+public:
+    virtual ~OutputSink() = default;
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+    virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    virtual std::uint64_t Size() const = 0;
+};
+
+struct RemuxSource {
+    const AsfFile* file = nullptr;
+    std::uint64_t firstPacket = 0;   // reading begins here
+    PresentationSpan span;           // objects kept and the shift (ms, presentation times)
+    bool startOnKeyframe = false;    // drop each video stream's objects before its first keyframe in the span
+    bool alignToPrevious = false;    // shift = end of the output so far minus earliestPresentationMs
+    std::int64_t earliestPresentationMs = 0;  // used with alignToPrevious
+};
+
+struct RemuxOptions {
+    bool writeIndex = true;
+    // Called now and then with the share of the work done (0..1).
+    std::function<void(double)> progress;
+};
+
+struct RemuxStreamResult {
+    std::uint16_t number = 0;
+    StreamKind kind = StreamKind::Other;
+    std::uint64_t objects = 0;
+    std::uint64_t keyFrames = 0;
+};
+
+struct RemuxResult {
+    std::uint64_t packets = 0;
+    std::uint64_t fileSize = 0;
+    std::uint64_t playDuration = 0;          // 100 ns, preroll included
+    std::uint64_t prerollMs = 0;
+    std::uint32_t packetSize = 0;
+    std::vector<std::int64_t> inputShiftMs;  // the shift each input got
+    std::vector<std::int64_t> inputEndMs;    // the output's end (editor timeline, ms) after each input
+    std::vector<RemuxStreamResult> streams;
+    std::uint64_t damagedPackets = 0;        // skipped while reading
+    std::uint64_t droppedObjects = 0;        // incomplete objects left out
+    std::uint64_t sendTimeConflicts = 0;
+    std::uint64_t indexes = 0;               // Simple Index Objects written
+    std::string firstDamage;
+
+    std::int64_t DurationMs() const
+    {
+        return static_cast<std::int64_t>(playDuration / 10000) - static_cast<std::int64_t>(prerollMs);
+    }
+};
+
+// Throws FormatError for input that cannot be rewritten, std::runtime_error when no media object
+// falls in the spans; exceptions from the sink pass through.
+RemuxResult Remux(const std::vector<RemuxSource>& sources, OutputSink& out, const RemuxOptions& options);
+
+// The error correction bytes (flags and data) the file's packets carry, from its first readable
+// packet; {0x82, 0, 0} when none can be read.
+std::vector<std::uint8_t> PacketErrorCorrection(const AsfFile& file);
+
+}  // namespace kestrine::asf

@@ -1,0 +1,106 @@
+#include "cutter/RemuxCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <new>
+
+#include "asf/FormatError.h"
+#include "cutter/AtomicOutputFile.h"
+
+namespace kestrine::cutter {
+
+namespace {
+
+class AtomicSink : public asf::OutputSink {
+public:
+    explicit AtomicSink(AtomicOutputFile& file) : file_(file) {}
+    void Write(std::span<const std::uint8_t> bytes) override { file_.Write(bytes); }
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override { file_.WriteAt(offset, bytes); }
+    std::uint64_t Size() const override { return file_.Size(); }
+
+private:
+    AtomicOutputFile& file_;
+};
+
+// An input's problem is reported with its name; the engine's own messages do not carry one.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace
+
+std::string SecondsText(std::int64_t ms)
+{
+    const bool negative = ms < 0;
+    const std::uint64_t a = negative ? static_cast<std::uint64_t>(-(ms + 1)) + 1 : static_cast<std::uint64_t>(ms);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%s%llu.%03llu", negative ? "-" : "", static_cast<unsigned long long>(a / 1000),
+                  static_cast<unsigned long long>(a % 1000));
+    return buffer;
+}
+
+std::string QuotedPath(const std::string& path) { return "\"" + path + "\""; }
+
+asf::AsfFile OpenInput(const std::string& path)
+{
+    try {
+        return asf::AsfFile::Open(path);
+    } catch (const asf::FormatError& e) {
+        throw InputError(path + ": " + e.what());
+    }
+}
+
+asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::RemuxSource>& sources, const Printer& print)
+{
+    AtomicOutputFile file(args.output, args.overwrite);
+    AtomicSink sink(file);
+
+    asf::RemuxOptions options;
+    options.writeIndex = !args.noIndex;
+    auto last = std::chrono::steady_clock::now();
+    options.progress = [&](double share) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::seconds(1)) return;
+        last = now;
+        const int percent = static_cast<int>(share * 100.0);
+        print("Progress: " + std::to_string(percent) + "%");
+    };
+    asf::RemuxResult result = asf::Remux(sources, sink, options);
+    file.Commit();
+
+    std::string streams;
+    for (const auto& s : result.streams) {
+        if (!streams.empty()) streams += ", ";
+        streams += "stream " + std::to_string(s.number) + ": " + std::to_string(s.objects) + " objects";
+        if (s.kind == asf::StreamKind::Video) streams += " (" + std::to_string(s.keyFrames) + " keyframes)";
+    }
+    print("Written " + QuotedPath(args.output) + ": duration " + SecondsText(result.DurationMs()) + " s, " +
+          std::to_string(result.packets) + " packets of " + std::to_string(result.packetSize) + " bytes, " +
+          std::to_string(result.fileSize) + " bytes, " +
+          (result.indexes ? std::to_string(result.indexes) + " index(es)" : std::string("no index")));
+    print("Streams: " + streams);
+    if (result.damagedPackets)
+        print("Warning: " + std::to_string(result.damagedPackets) + " damaged packet(s) skipped (first: " +
+              result.firstDamage + ")");
+    if (result.droppedObjects)
+        print("Warning: " + std::to_string(result.droppedObjects) + " incomplete media object(s) left out");
+    return result;
+}
+
+int RunReporting(const Printer& print, const std::function<void()>& body)
+{
+    try {
+        body();
+        return kExitSuccess;
+    } catch (const UsageError&) {
+        throw;  // the caller reports these with the usage hint
+    } catch (const std::bad_alloc&) {
+        print("Error: out of memory; nothing was written");
+    } catch (const std::exception& e) {
+        print(std::string("Error: ") + e.what() + "; nothing was written");
+    }
+    return kExitFailure;
+}
+
+}  // namespace kestrine::cutter
