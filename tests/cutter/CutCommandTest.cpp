@@ -1,0 +1,190 @@
+// Cuts made by asfbin.exe, checked against ffmpeg's own reading of source and result.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "CutJoinSupport.h"
+#include "asf/AsfReader.h"
+#include "support/TestMedia.h"
+#include "support/TestPaths.h"
+
+namespace kestrine::cutter {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+constexpr long long kNoStop = std::numeric_limits<long long>::max();
+
+long long Ms(const std::string& seconds) { return std::llround(std::stod(seconds) * 1000.0); }
+
+// The cut point as the user expects it, worked out from ffprobe's view of the source.
+long long ExpectedStart(const std::vector<long long>& points, long long startMs, bool cvb)
+{
+    if (cvb) {
+        long long best = points.front();
+        for (long long p : points)
+            if (p <= startMs) best = p;
+        return best;
+    }
+    for (long long p : points)
+        if (p >= startMs) return p;
+    ADD_FAILURE() << "no cut point after " << startMs;
+    return 0;
+}
+
+struct CutCase {
+    std::string name;
+    test::MediaSpec media;
+    bool sharedSample = false;  // the real encoder's WMV9 file instead of made media
+    std::string start, stop;    // "" = not given
+    bool cvb = false;
+    bool noIndex = false;
+};
+
+fs::path SourceOf(const CutCase& c)
+{
+    if (c.sharedSample) return test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
+    return test::MakeMedia(c.media);
+}
+
+class CutMatchesSource : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(CutMatchesSource, FramesInTheSpanComeThroughExactly)
+{
+    const CutCase& c = GetParam();
+    const fs::path source = SourceOf(c);
+    if (c.sharedSample && !fs::exists(source)) GTEST_SKIP() << "no shared sample";
+    const fs::path dir = test::FreshTestDir();
+    const fs::path out = dir / "cut.wmv";
+
+    std::vector<std::string> args = {"-i", source.string(), "-o", out.string()};
+    if (!c.start.empty()) args.insert(args.end(), {"-start", c.start});
+    if (!c.stop.empty()) args.insert(args.end(), {"-stop", c.stop});
+    args.push_back("-y");
+    if (c.cvb) args.push_back("-cvb");
+    if (c.noIndex) args.push_back("-noindex");
+    const test::ProgramResult run = RunAsfbin(args);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.err, "") << "everything goes to standard output";
+    ASSERT_TRUE(fs::exists(out)) << run.out;
+    EXPECT_EQ(DirectoryNames(dir), std::vector<std::string>{"cut.wmv"}) << "no temporary left behind";
+
+    const auto sourceFrames = FramesOf(source);
+    const auto cutFrames = FramesOf(out);
+    const asf::AsfFile sourceFile = asf::AsfFile::Open(source);
+    const bool hasVideo = sourceFile.Header().LowestStream(asf::StreamKind::Video) != nullptr;
+
+    // Cut points: video keyframes, or for audio-only files the starts of audio objects.
+    std::vector<long long> points;
+    if (hasVideo) {
+        points = KeyframesMs(source);
+    } else {
+        for (const Frame& f : sourceFrames.at(0)) points.push_back(f.ptsMs);
+    }
+    ASSERT_FALSE(points.empty());
+    const long long startMs = c.start.empty() ? 0 : Ms(c.start);
+    const long long stopMs = c.stop.empty() ? kNoStop : Ms(c.stop);
+    const long long s = ExpectedStart(points, startMs, c.cvb);
+
+    ASSERT_EQ(cutFrames.size(), sourceFrames.size()) << "every stream is kept";
+    for (const auto& [stream, frames] : sourceFrames) {
+        SCOPED_TRACE("stream index " + std::to_string(stream));
+        std::vector<Frame> expected;
+        for (const Frame& f : frames)
+            if (f.ptsMs >= s && f.ptsMs < stopMs) expected.push_back(f);
+        const std::vector<Frame>& got = cutFrames.at(stream);
+        ASSERT_EQ(got.size(), expected.size());
+        ASSERT_FALSE(got.empty());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].hash, expected[i].hash) << "frame " << i;
+            // One shift for all streams keeps their offsets to each other as in the source.
+            EXPECT_EQ(got[i].ptsMs, expected[i].ptsMs - s) << "frame " << i;
+        }
+    }
+    if (hasVideo) {
+        const auto videoPackets = test::ProbePackets(out, "v:0");
+        ASSERT_FALSE(videoPackets.empty());
+        EXPECT_TRUE(videoPackets.front().key) << "the cut begins on a keyframe";
+        EXPECT_EQ(videoPackets.front().ptsSeconds, 0.0) << "the output's timeline starts at 0";
+    }
+    ExpectDecodesCleanly(out);
+
+    // Our own reader: consistent sizes, the duration ffprobe sees, the index as asked.
+    const asf::AsfFile cut = asf::AsfFile::Open(out);
+    EXPECT_TRUE(cut.Warnings().empty()) << cut.Warnings().front();
+    const auto& fp = cut.Header().fileProperties;
+    EXPECT_EQ(fp.fileSize, fs::file_size(out));
+    EXPECT_EQ(fp.dataPacketsCount, cut.Data().packetCount);
+    EXPECT_EQ(cut.Data().declaredPacketCount, cut.Data().packetCount);
+    EXPECT_EQ(cut.Data().packetSize, sourceFile.Data().packetSize);
+    EXPECT_EQ(fp.prerollMs, sourceFile.Header().fileProperties.prerollMs);
+    EXPECT_NE(cut.Data().fileId, sourceFile.Data().fileId) << "a new file gets a new ID";
+    EXPECT_EQ(cut.Data().fileId, fp.fileId);
+    EXPECT_FALSE(fp.Broadcast());
+    const double duration = static_cast<double>(fp.playDuration) / 1e7 - static_cast<double>(fp.prerollMs) / 1000.0;
+    EXPECT_NEAR(ProbeStreamDuration(out), duration, 0.0015);
+    if (stopMs != kNoStop) {
+        EXPECT_LE(duration, static_cast<double>(stopMs - s) / 1000.0 + 0.2);
+    }
+    EXPECT_FALSE(cut.Header().extension.indexParameters) << "no Index Object is written, so no parameters for one";
+
+    const std::size_t expectedIndexes = hasVideo && !c.noIndex ? 1 : 0;
+    ASSERT_EQ(cut.SimpleIndexes().size(), expectedIndexes);
+    EXPECT_EQ(fp.Seekable(), !hasVideo || !c.noIndex);
+    if (expectedIndexes) {
+        const asf::SimpleIndex& index = cut.SimpleIndexes().front();
+        EXPECT_EQ(index.fileId, fp.fileId);
+        EXPECT_EQ(index.entryTimeInterval, 10'000'000u);
+        ASSERT_FALSE(index.entries.empty());
+        // Every entry points at a packet where a keyframe begins.
+        const asf::KeyFrameScan scan = asf::ScanKeyFrames(cut);
+        for (const asf::SimpleIndexEntry& e : index.entries) {
+            bool found = false;
+            for (const asf::CutPoint& p : scan.points) found = found || p.packetIndex == e.packetNumber;
+            EXPECT_TRUE(found) << "index entry at packet " << e.packetNumber;
+        }
+    }
+}
+
+test::MediaSpec Media(std::string video, std::string audio, int packetSize = 0, int gop = 12)
+{
+    test::MediaSpec m;
+    m.videoCodec = std::move(video);
+    m.audioCodec = std::move(audio);
+    m.packetSize = packetSize;
+    m.gopLength = gop;
+    return m;
+}
+
+test::MediaSpec Streamed()
+{
+    test::MediaSpec m = Media("wmv2", "wmav2");
+    m.streamed = true;
+    return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FfmpegAndRealEncoder, CutMatchesSource,
+    ::testing::Values(CutCase{"Wmv2FirstKeyframeAfterStart", Media("wmv2", "wmav2"), false, "1", "3"},
+                      CutCase{"Wmv2LastKeyframeBeforeStart", Media("wmv2", "wmav2"), false, "1", "3", true},
+                      CutCase{"Wmv2NoIndex", Media("wmv2", "wmav2"), false, "0.5", "2.5", true, true},
+                      CutCase{"Wmv2StartAloneCutsToTheEnd", Media("wmv2", "wmav2"), false, "2.2", ""},
+                      CutCase{"Wmv2StopAloneCutsFromTheBeginning", Media("wmv2", "wmav2"), false, "", "2.0417"},
+                      CutCase{"Wmv2StartOnAKeyframeExactly", Media("wmv2", "wmav2"), false, "1.006", "3.5"},
+                      CutCase{"Wmv1Packets2048", Media("wmv1", "wmav1", 2048, 25), false, "1.3", "3.7", true},
+                      CutCase{"Msmpeg4Packets6000", Media("msmpeg4", "wmav2", 6000, 8), false, "0.7", "3.1"},
+                      CutCase{"WmaOnly", Media("", "wmav2"), false, "1.2", "2.8"},
+                      CutCase{"WmaOnlyCvb", Media("", "wmav1", 2048), false, "1.2", "2.8", true},
+                      CutCase{"SourceWithoutIndex", Streamed(), false, "1.1", "3.2"},
+                      CutCase{"Wmv9SampleCvb", {}, true, "1", "4", true},
+                      CutCase{"Wmv9SampleFirstKeyframeAfter", {}, true, "0.1", "3.5"},
+                      CutCase{"Wmv9SampleLateKeyframe", {}, true, "1", "", false, true}),
+    [](const ::testing::TestParamInfo<CutCase>& p) { return p.param.name; });
+
+}  // namespace
+}  // namespace kestrine::cutter

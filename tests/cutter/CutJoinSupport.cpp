@@ -1,0 +1,82 @@
+#include "CutJoinSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "support/TestPaths.h"
+
+namespace kestrine::cutter::testing {
+
+std::map<int, std::vector<Frame>> FramesOf(const std::filesystem::path& file)
+{
+    const test::ProgramResult r = test::RunProgram(
+        "ffmpeg", {"-v", "error", "-i", file.string(), "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
+    EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
+    std::map<int, std::vector<Frame>> frames;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string stream, dts, pts, duration, size, hash;
+        std::getline(fields, stream, ',');
+        std::getline(fields, dts, ',');
+        std::getline(fields, pts, ',');
+        std::getline(fields, duration, ',');
+        std::getline(fields, size, ',');
+        std::getline(fields, hash, ',');
+        Frame f;
+        f.stream = std::stoi(stream);
+        f.ptsMs = std::stoll(pts);
+        f.size = std::stoll(size);
+        f.hash = hash.substr(hash.find_first_not_of(' '));
+        frames[f.stream].push_back(f);
+    }
+    return frames;
+}
+
+test::ProgramResult RunAsfbin(const std::vector<std::string>& args)
+{
+    return test::RunProgram((test::BinDir() / "asfbin.exe").string(), args, 300);
+}
+
+void ExpectDecodesCleanly(const std::filesystem::path& file)
+{
+    const test::ProgramResult r =
+        test::RunProgram("ffmpeg", {"-v", "error", "-xerror", "-i", file.string(), "-f", "null", "-"});
+    EXPECT_EQ(r.exitCode, 0) << file;
+    EXPECT_EQ(r.err, "") << file;
+}
+
+double ProbeStreamDuration(const std::filesystem::path& file)
+{
+    const test::ProgramResult r = test::RunProgram(
+        "ffprobe", {"-v", "error", "-show_entries", "stream=duration", "-of", "csv=p=0", file.string()});
+    std::istringstream in(r.out);
+    std::string first;
+    std::getline(in, first);
+    try {
+        return std::stod(first);
+    } catch (const std::exception&) {
+        return -1.0;
+    }
+}
+
+std::vector<long long> KeyframesMs(const std::filesystem::path& file)
+{
+    std::vector<long long> out;
+    for (double t : test::ProbeVideoKeyframeTimes(file)) out.push_back(std::llround(t * 1000.0));
+    return out;
+}
+
+std::vector<std::string> DirectoryNames(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace kestrine::cutter::testing

@@ -1,0 +1,38 @@
+#pragma once
+// Helpers for the cut, join and copy tests: running asfbin.exe and reading results with ffmpeg.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/TestMedia.h"
+
+namespace kestrine::cutter::testing {
+
+// One demuxed packet as ffmpeg's framemd5 muxer lists it (stream copy, so no decoding is involved).
+struct Frame {
+    int stream = 0;
+    long long ptsMs = 0;  // ASF time base is 1 ms
+    long long size = 0;
+    std::string hash;
+};
+
+// Every packet of every stream, grouped by stream index, in file order.
+std::map<int, std::vector<Frame>> FramesOf(const std::filesystem::path& file);
+
+test::ProgramResult RunAsfbin(const std::vector<std::string>& args);
+
+// ffmpeg decodes the whole file with -xerror and reports nothing.
+void ExpectDecodesCleanly(const std::filesystem::path& file);
+
+// ffprobe's duration of the first stream (which is what an ASF file's play duration gives), seconds.
+double ProbeStreamDuration(const std::filesystem::path& file);
+
+// Keyframe times (ms) of the first video stream, from ffprobe.
+std::vector<long long> KeyframesMs(const std::filesystem::path& file);
+
+// The names in a directory, sorted (to see that nothing stray was left behind).
+std::vector<std::string> DirectoryNames(const std::filesystem::path& dir);
+
+}  // namespace kestrine::cutter::testing
