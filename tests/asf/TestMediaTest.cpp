@@ -20,6 +20,21 @@ TEST(TestMedia, MakesCachedAsfThatFfprobeReads)
     EXPECT_NE(MakeMedia(spec), a);
 }
 
+TEST(TestMedia, CanLeaveOutTheIndexAndTheSizes)
+{
+    MediaSpec spec;
+    spec.durationSeconds = 2.0;
+    auto indexed = MakeMedia(spec);
+    spec.withoutIndex = true;
+    auto bare = MakeMedia(spec);
+    // Same packets, index gone: ffprobe still finds every keyframe.
+    EXPECT_LT(std::filesystem::file_size(bare), std::filesystem::file_size(indexed));
+    EXPECT_EQ(ProbeVideoKeyframeTimes(bare), ProbeVideoKeyframeTimes(indexed));
+    spec.withoutIndex = false;
+    spec.streamed = true;
+    EXPECT_EQ(ProbeVideoKeyframeTimes(MakeMedia(spec)), ProbeVideoKeyframeTimes(indexed));
+}
+
 TEST(TestMedia, RunProgramCapturesOutputAndExitCode)
 {
     auto r = RunProgram("sh", {"-c", "echo out; echo err >&2; exit 3"});

@@ -72,7 +72,7 @@ std::string MediaSpec::Describe() const
     s << "v=" << videoCodec << ";a=" << audioCodec << ";d=" << durationSeconds << ";r=" << frameRate << ";s="
       << width << "x" << height << ";g=" << gopLength << ";p=" << packetSize << ";pat=" << framePattern
       << ";vb=" << videoBitrate << ";ab=" << audioBitrate << ";ar=" << audioSampleRate << ";ac=" << audioChannels
-      << ";ext=" << extension << ";streamed=" << streamed << ";x=";
+      << ";ext=" << extension << ";streamed=" << streamed << ";noindex=" << withoutIndex << ";x=";
     for (const auto& a : extraOutputArgs) s << a << '\x1f';
     return s.str();
 }
@@ -194,6 +194,22 @@ std::filesystem::path MakeMedia(const MediaSpec& spec)
         fs::remove(temp, ec);
         ADD_FAILURE() << "ffmpeg could not make " << spec.Describe() << ": " << r.err;
         throw std::runtime_error("MakeMedia failed: " + r.err);
+    }
+    if (spec.withoutIndex) {
+        // ffmpeg's Simple Index is the file's last object: find its GUID and check its size reaches the end.
+        static const std::string kSimpleIndexId("\x90\x08\x00\x33\xB1\xE5\xCF\x11\x89\xF4\x00\xA0\xC9\x03\x49\xCB", 16);
+        auto bytes = ReadFileBytes(temp);
+        std::string text(bytes.begin(), bytes.end());
+        std::size_t at = text.rfind(kSimpleIndexId);
+        std::uint64_t size = 0;
+        for (int i = 0; at != std::string::npos && i < 8 && at + 24 <= bytes.size(); ++i)
+            size |= static_cast<std::uint64_t>(bytes[at + 16 + i]) << (8 * i);
+        if (at == std::string::npos || at + size != bytes.size()) {
+            fs::remove(temp, ec);
+            ADD_FAILURE() << "no Simple Index at the end of the file ffmpeg made for " << spec.Describe();
+            throw std::runtime_error("MakeMedia: no index to remove");
+        }
+        fs::resize_file(temp, at);
     }
     // rename() replaces atomically, so a concurrent maker of the same spec does no harm.
     fs::rename(temp, file);

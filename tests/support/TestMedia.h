@@ -33,7 +33,8 @@ struct MediaSpec {
     int audioChannels = 2;
     std::vector<std::string> extraOutputArgs;  // further ffmpeg output options, placed before the file name
     std::string extension;         // "" picks .wmv with video, .wma without
-    bool streamed = false;         // written to a pipe: no index, broadcast flag, sizes and counts left unset
+    bool streamed = false;         // written to a pipe: broadcast flag set, sizes and counts left unset
+    bool withoutIndex = false;     // the Simple Index that ffmpeg appends is cut off
 
     std::string Describe() const;  // canonical text of the spec; its hash names the cached file
 };
