@@ -1,5 +1,7 @@
 #include "platform/graph/SourceOpeners.h"
 
+#include "platform/graph/AsfSource.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +18,7 @@ namespace {
 struct OpenerTable {
     std::mutex mutex;
     std::vector<std::pair<std::string, SourceOpener>> openers;  // newest first
+    OpenerTable() { openers.emplace_back("asf", &OpenAsfSource); }
     static OpenerTable& Instance()
     {
         static OpenerTable table;

@@ -1,0 +1,269 @@
+#include "platform/graph/AsfSource.h"
+
+#include "asf/AsfFile.h"
+#include "asf/FormatError.h"
+#include "asf/MediaObjects.h"
+#include "asf/SpanSearch.h"
+#include "platform/graph/MediaSample.h"
+#include "platform/graph/SourceOpeners.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+namespace kestrine::platform {
+namespace {
+
+constexpr REFERENCE_TIME kMs = 10'000;
+
+void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x)
+{
+    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(x >> (8 * i));
+}
+
+void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
+{
+    v[at] = static_cast<BYTE>(x);
+    v[at + 1] = static_cast<BYTE>(x >> 8);
+}
+
+// VIDEOINFOHEADER: source and target rectangles, bit rates, frame time, then the BITMAPINFOHEADER with its extra bytes.
+AM_MEDIA_TYPE VideoType(const asf::StreamProperties& s, REFERENCE_TIME frameTime)
+{
+    AM_MEDIA_TYPE t;
+    t.majortype = MEDIATYPE_Video;
+    t.subtype = SubtypeFromTag(s.video->compression);
+    t.formattype = FORMAT_VideoInfo;
+    t.bTemporalCompression = true;
+    t.format.assign(48, 0);
+    Put32(t.format, 8, static_cast<std::uint32_t>(s.video->width));
+    Put32(t.format, 12, static_cast<std::uint32_t>(std::abs(s.video->height)));
+    Put32(t.format, 24, static_cast<std::uint32_t>(s.video->width));
+    Put32(t.format, 28, static_cast<std::uint32_t>(std::abs(s.video->height)));
+    for (int i = 0; i < 8; ++i) t.format[40 + static_cast<std::size_t>(i)] = static_cast<BYTE>(static_cast<std::uint64_t>(frameTime) >> (8 * i));
+    t.format.insert(t.format.end(), s.video->formatData.begin(), s.video->formatData.end());
+    return t;
+}
+
+// WAVEFORMATEX with the codec's extra bytes.
+AM_MEDIA_TYPE AudioType(const asf::StreamProperties& s)
+{
+    const asf::AudioFormat& a = *s.audio;
+    AM_MEDIA_TYPE t;
+    t.majortype = MEDIATYPE_Audio;
+    t.subtype = SubtypeFromTag(a.formatTag);
+    t.formattype = FORMAT_WaveFormatEx;
+    t.format.assign(18, 0);
+    Put16(t.format, 0, a.formatTag);
+    Put16(t.format, 2, a.channels);
+    Put32(t.format, 4, a.samplesPerSecond);
+    Put32(t.format, 8, a.averageBytesPerSecond);
+    Put16(t.format, 12, a.blockAlign);
+    Put16(t.format, 14, a.bitsPerSample);
+    Put16(t.format, 16, static_cast<std::uint16_t>(a.extra.size()));
+    t.format.insert(t.format.end(), a.extra.begin(), a.extra.end());
+    t.lSampleSize = a.blockAlign;
+    return t;
+}
+
+}  // namespace
+
+HRESULT OpenAsfSource(const std::string& utf8Path, ComPtr<IBaseFilter>* out)
+{
+    if (out == nullptr) return E_POINTER;
+    unsigned char head[16] = {};
+    {
+        std::ifstream in(utf8Path, std::ios::binary);
+        in.read(reinterpret_cast<char*>(head), sizeof head);
+        if (!LooksLikeAsf(head, static_cast<std::size_t>(in.gcount()))) return VFW_E_UNKNOWN_FILE_TYPE;
+    }
+    ComPtr<AsfSource> source;
+    const HRESULT hr = AsfSource::Open(utf8Path, &source);
+    if (SUCCEEDED(hr)) *out = ComPtr<IBaseFilter>(static_cast<IBaseFilter*>(source.Get()));
+    return hr;
+}
+
+std::vector<std::uint8_t> UnspreadAudio(const std::vector<std::uint8_t>& data, std::uint8_t span, std::uint16_t packetLength,
+                                        std::uint16_t chunkLength)
+{
+    if (span <= 1 || chunkLength == 0 || packetLength == 0 || packetLength % chunkLength != 0) return data;
+    const std::size_t chunks = data.size() / chunkLength;
+    const std::size_t perRow = packetLength / chunkLength;
+    if (chunks == 0 || chunks % span != 0) return data;
+    std::vector<std::uint8_t> out(data);
+    // The writer filled a span x perRow table row by row and sent it column by column.
+    for (std::size_t k = 0; k < chunks; ++k) {
+        const std::size_t row = k / span;
+        const std::size_t col = k % span;
+        const std::size_t from = row + col * perRow;
+        if (from >= chunks) return data;
+        std::memcpy(out.data() + k * chunkLength, data.data() + from * chunkLength, chunkLength);
+    }
+    return out;
+}
+
+HRESULT AsfSource::Open(const std::string& utf8Path, ComPtr<AsfSource>* out, std::string* reason)
+{
+    if (out == nullptr) return E_POINTER;
+    try {
+        auto file = std::make_unique<asf::AsfFile>(asf::AsfFile::Open(utf8Path));
+        auto source = MakeComObject<AsfSource>(std::move(file));
+        if (source->StreamCount() == 0) return VFW_E_UNSUPPORTED_STREAM;
+        *out = source;
+        return S_OK;
+    } catch (const asf::FormatError& e) {
+        if (reason) *reason = e.what();
+        return VFW_E_INVALID_FILE_FORMAT;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        if (reason) *reason = e.what();
+        return HR_READ_FAULT;
+    }
+}
+
+AsfSource::AsfSource(std::unique_ptr<asf::AsfFile> file) : PushSource(kClsid), file_(std::move(file))
+{
+    const asf::Header& h = file_->Header();
+    prerollMs_ = static_cast<std::uint32_t>(h.fileProperties.prerollMs);
+    for (const asf::StreamProperties& s : h.streams) {
+        if (s.Encrypted()) continue;
+        StreamInfo info;
+        info.number = s.number;
+        if (s.kind == asf::StreamKind::Video && s.video) {
+            const auto* ext = h.FindExtendedStreamProperties(s.number);
+            const REFERENCE_TIME frameTime = ext && ext->averageTimePerFrame ? static_cast<REFERENCE_TIME>(ext->averageTimePerFrame) : 0;
+            info.video = true;
+            info.type = VideoType(s, frameTime);
+        } else if (s.kind == asf::StreamKind::Audio && s.audio) {
+            info.type = AudioType(s);
+            info.bytesPerSecond = s.audio->averageBytesPerSecond;
+            if (s.audioSpread) {
+                info.spreadSpan = s.audioSpread->span;
+                info.spreadPacketLength = s.audioSpread->virtualPacketLength;
+                info.spreadChunkLength = s.audioSpread->virtualChunkLength;
+            }
+        } else {
+            continue;
+        }
+        std::u16string name = info.video ? u"Video " : u"Audio ";
+        name += static_cast<char16_t>(u'0' + static_cast<char16_t>(s.number / 10 % 10));
+        name += static_cast<char16_t>(u'0' + static_cast<char16_t>(s.number % 10));
+        pinOfStream_[s.number] = streams_.size();
+        streams_.push_back(std::move(info));
+        AddStreamPin(std::move(name));
+    }
+    SeekTo(0);
+}
+
+AsfSource::~AsfSource() { StopStreaming(); }
+
+REFERENCE_TIME AsfSource::MediaDuration() const
+{
+    const auto& fp = file_->Header().fileProperties;
+    const auto preroll = static_cast<REFERENCE_TIME>(fp.prerollMs) * kMs;
+    return std::max<REFERENCE_TIME>(0, static_cast<REFERENCE_TIME>(fp.playDuration) - preroll);
+}
+
+std::vector<AM_MEDIA_TYPE> AsfSource::PinMediaTypes(const Pin& pin)
+{
+    const auto i = static_cast<std::size_t>(pin.Index());
+    return i < streams_.size() ? std::vector<AM_MEDIA_TYPE>{streams_[i].type} : std::vector<AM_MEDIA_TYPE>{};
+}
+
+HRESULT AsfSource::SeekTo(REFERENCE_TIME time)
+{
+    target_ = time;
+    ended_ = false;
+    std::uint64_t first = 0;
+    keyTime_ = 0;
+    keyStream_ = 0;
+    try {
+        if (const auto cut = asf::FindCutStart(*file_, time, /*atOrBefore=*/true)) {
+            first = cut->readFrom;
+            keyTime_ = cut->timeMs * kMs;
+            keyStream_ = cut->stream;
+        }
+        reader_ = std::make_unique<asf::MediaObjectReader>(*file_, first);
+    } catch (const std::exception&) {
+        reader_ = std::make_unique<asf::MediaObjectReader>(*file_, 0);
+    }
+    for (StreamInfo& s : streams_) {
+        s.waitingForKeyframe = s.video;
+        s.held.reset();
+    }
+    return S_OK;
+}
+
+ComPtr<IMediaSample> AsfSource::MakeSampleFor(StreamInfo& s, std::vector<std::uint8_t> data, REFERENCE_TIME start, bool key)
+{
+    REFERENCE_TIME stop = start + 1;
+    if (!s.video && s.bytesPerSecond > 0)
+        stop = start + static_cast<REFERENCE_TIME>(data.size()) * kUnitsPerSecond / s.bytesPerSecond;
+    return MakeSample(std::move(data), start, stop, key);
+}
+
+std::optional<PushSource::Outgoing> AsfSource::ReleaseHeld(std::size_t pin, REFERENCE_TIME nextStart)
+{
+    StreamInfo& s = streams_[pin];
+    std::optional<Outgoing> out = std::move(s.held);
+    s.held.reset();
+    if (!out) return out;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    out->sample->GetTime(&start, &stop);
+    if (nextStart > start) {
+        stop = nextStart;
+        out->sample->SetTime(&start, &stop);
+    }
+    // A frame is only needed for the picture at the target when it is still showing there.
+    if (nextStart > start && stop <= target_) out->sample->SetPreroll(1);
+    return out;
+}
+
+std::optional<PushSource::Outgoing> AsfSource::ReadNext()
+{
+    asf::MediaObject object;
+    while (!ended_) {
+        bool got = false;
+        try {
+            got = reader_->Next(object);
+        } catch (const std::exception&) {
+            got = false;  // a damaged tail ends the stream; what was read plays
+        }
+        if (!got) {
+            ended_ = true;
+            break;
+        }
+        const auto it = pinOfStream_.find(object.streamNumber);
+        if (it == pinOfStream_.end()) continue;
+        StreamInfo& s = streams_[it->second];
+        const REFERENCE_TIME start = file_->TimelineMs(object.presentationTimeMs) * kMs;
+        if (s.video) {
+            if (s.waitingForKeyframe) {
+                // Decoding starts at a keyframe: at the cut point's for its stream, at the first one for others.
+                if (!object.keyFrame || (object.streamNumber == keyStream_ && start < keyTime_)) continue;
+                s.waitingForKeyframe = false;
+            }
+            std::optional<Outgoing> ready = ReleaseHeld(it->second, start);
+            s.held = Outgoing{it->second, MakeSampleFor(s, std::move(object.data), start, object.keyFrame)};
+            if (ready) return ready;
+            continue;
+        }
+        std::vector<std::uint8_t> data = s.spreadSpan > 1
+                                             ? UnspreadAudio(object.data, s.spreadSpan, s.spreadPacketLength, s.spreadChunkLength)
+                                             : std::move(object.data);
+        ComPtr<IMediaSample> sample = MakeSampleFor(s, std::move(data), start, true);
+        REFERENCE_TIME a = 0;
+        REFERENCE_TIME b = 0;
+        sample->GetTime(&a, &b);
+        if (b <= target_) continue;  // sound before the target is not played
+        return Outgoing{it->second, std::move(sample)};
+    }
+    // At the end, the frames still held go out as they are.
+    for (std::size_t i = 0; i < streams_.size(); ++i)
+        if (streams_[i].held) return ReleaseHeld(i, 0);
+    return std::nullopt;
+}
+
+}  // namespace kestrine::platform
