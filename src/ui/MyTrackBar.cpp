@@ -255,9 +255,10 @@ void TMyTrackBar::Notify(std::int16_t code)
     if (OnChangeDetail) OnChangeDetail(this, code);
 }
 
-void TMyTrackBar::MoveThumbBy(int delta, std::int16_t code)
+void TMyTrackBar::MoveThumbBy(int delta, std::int16_t code) { MoveThumbTo(std::int64_t{thumb_} + delta, code); }
+
+void TMyTrackBar::MoveThumbTo(std::int64_t target, std::int16_t code)
 {
-    const std::int64_t target = std::int64_t{thumb_} + delta;
     const int v = static_cast<int>(std::clamp<std::int64_t>(target, min_, max_));
     if (v != thumb_) {
         thumb_ = v;
@@ -361,8 +362,8 @@ void TMyTrackBar::keyPressEvent(QKeyEvent* e)
     case Qt::Key_Right: case Qt::Key_Down: MoveThumbBy(lineSize_, ScrollCode::TB_LINEDOWN); break;
     case Qt::Key_PageUp: MoveThumbBy(-pageSize_, ScrollCode::TB_PAGEUP); break;
     case Qt::Key_PageDown: MoveThumbBy(pageSize_, ScrollCode::TB_PAGEDOWN); break;
-    case Qt::Key_Home: MoveThumbBy(std::int32_t{min_} - thumb_, ScrollCode::TB_TOP); break;
-    case Qt::Key_End: MoveThumbBy(std::int32_t{max_} - thumb_, ScrollCode::TB_BOTTOM); break;
+    case Qt::Key_Home: MoveThumbTo(min_, ScrollCode::TB_TOP); break;
+    case Qt::Key_End: MoveThumbTo(max_, ScrollCode::TB_BOTTOM); break;
     default: QWidget::keyPressEvent(e); return;
     }
     e->accept();

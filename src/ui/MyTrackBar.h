@@ -122,6 +122,7 @@ private:
     // A user action moved the thumb (or not): Position takes the thumb's value, then the detail event.
     void Notify(std::int16_t code);
     void MoveThumbBy(int delta, std::int16_t code);
+    void MoveThumbTo(std::int64_t target, std::int16_t code);
     void PageTowardsPress();
     void EndDrag();
     void ShowValueTip();
