@@ -167,9 +167,11 @@ void RemuxRun::Begin()
 
 std::uint64_t RemuxRun::ObjectDurationMs(const StreamState& s, std::size_t bytes) const
 {
-    if (s.lastDeltaMs > 0) return static_cast<std::uint64_t>(s.lastDeltaMs);
+    // Audio objects last as long as their bytes take at the stream's rate (as encoders count it);
+    // frames last until the next one, or the stated time per frame when there is no next.
     if (s.properties->kind == StreamKind::Audio && s.averageBytesPerSecond > 0)
-        return (std::uint64_t{bytes} * 1000 + s.averageBytesPerSecond - 1) / s.averageBytesPerSecond;
+        return (std::uint64_t{bytes} * 1000 + s.averageBytesPerSecond / 2) / s.averageBytesPerSecond;
+    if (s.lastDeltaMs > 0) return static_cast<std::uint64_t>(s.lastDeltaMs);
     return s.fallbackDurationMs;
 }
 

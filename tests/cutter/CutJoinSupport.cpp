@@ -13,7 +13,7 @@ namespace kestrine::cutter::testing {
 std::map<int, std::vector<Frame>> FramesOf(const std::filesystem::path& file)
 {
     const test::ProgramResult r = test::RunProgram(
-        "ffmpeg", {"-v", "error", "-i", file.string(), "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
+        "ffmpeg", {"-v", "error", "-copyts", "-i", file.string(), "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
     EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
     std::map<int, std::vector<Frame>> frames;
     std::istringstream in(r.out);

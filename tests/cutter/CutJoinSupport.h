@@ -18,7 +18,7 @@ struct Frame {
     std::string hash;
 };
 
-// Every packet of every stream, grouped by stream index, in file order.
+// Every packet of every stream, grouped by stream index, in file order, with the file's own times.
 std::map<int, std::vector<Frame>> FramesOf(const std::filesystem::path& file);
 
 test::ProgramResult RunAsfbin(const std::vector<std::string>& args);
