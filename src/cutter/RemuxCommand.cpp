@@ -80,6 +80,10 @@ asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::Remux
           std::to_string(result.fileSize) + " bytes, " +
           (result.indexes ? std::to_string(result.indexes) + " index(es)" : std::string("no index")));
     print("Streams: " + streams);
+    for (const asf::RemuxSource& source : sources)
+        if (source.file->Data().truncated)
+            print("Warning: " + QuotedPath(source.file->Path().string()) +
+                  " ends before its Data Object does; only its complete packets were used");
     if (result.damagedPackets)
         print("Warning: " + std::to_string(result.damagedPackets) + " damaged packet(s) skipped (first: " +
               result.firstDamage + ")");

@@ -1,5 +1,6 @@
 // asfbin.exe: the command-line cutter. Everything it says goes to standard output, which is all
 // the editor captures.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -26,6 +27,9 @@ void PrintLine(const std::string& line) { Print(line + "\n"); }
 int main(int argc, char** argv)
 {
     using namespace kestrine::cutter;
+    // Past a file size limit a write should fail (and the partial output be removed) rather than
+    // the process be killed with the temporary left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         Arguments args = ParseArguments(argc, argv);
         switch (args.command) {
