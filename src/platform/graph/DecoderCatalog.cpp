@@ -1,5 +1,7 @@
 #include "platform/graph/DecoderCatalog.h"
 
+#include "platform/graph/FfmpegDecoder.h"
+
 #include <mutex>
 #include <utility>
 
@@ -9,6 +11,7 @@ namespace {
 struct DecoderTable {
     std::mutex mutex;
     std::vector<std::pair<std::string, DecoderFactory>> decoders;
+    DecoderTable() { decoders.emplace_back("ffmpeg", &FfmpegDecoder::CreateFor); }
     static DecoderTable& Instance()
     {
         static DecoderTable table;
