@@ -14,6 +14,7 @@
 #include "asf/MediaObjects.h"
 #include "asf/PacketReader.h"
 #include "asf/SimpleIndexWriter.h"
+#include "asf/SpanSearch.h"
 
 namespace kestrine::asf {
 
@@ -247,13 +248,16 @@ void RemuxRun::CopySource(std::size_t index)
     PacketReader reader(file, source.firstPacket);
     PacketView packet;
     ParsedPacket parsed;
-    const std::uint64_t total = file.Data().packetCount > source.firstPacket ? file.Data().packetCount - source.firstPacket : 0;
-    std::uint64_t seen = 0;
     const bool bounded = source.span.toMs != std::numeric_limits<std::int64_t>::max();
+    // Progress is counted against the packet where reading will stop: the file's end, or about where
+    // the span ends.
+    const std::uint64_t end = bounded && options_.progress ? FirstPacketSentFrom(file, source.span.toMs) : file.Data().packetCount;
+    const std::uint64_t total = end > source.firstPacket ? end - source.firstPacket : 0;
+    std::uint64_t seen = 0;
 
     while (reader.Next(packet)) {
         if (options_.progress && (++seen & 1023) == 0 && total > 0)
-            options_.progress(static_cast<double>(seen) / static_cast<double>(total));
+            options_.progress(std::min(1.0, static_cast<double>(seen) / static_cast<double>(total)));
         try {
             ParseDataPacket(packet.bytes, parsed);
         } catch (const FormatError& e) {
