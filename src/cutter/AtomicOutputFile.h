@@ -60,6 +60,7 @@ public:
 
 private:
     void Flush();
+    void StartWriteback(std::uint64_t offset, std::size_t size);
     void WriteFully(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
     [[noreturn]] void Fail(const std::string& action, int error);
     void CheckUsable() const;
