@@ -8,8 +8,15 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/graph/FilterGraphManager.h"
 #include "platform/graph/GraphBuilders.h"
+#include "platform/graph/Enumerators.h"
 #include "platform/graph/MemoryRenderer.h"
 #include "platform/graph/MessageWindow.h"
+#include "platform/graph/SourceOpeners.h"
+#include "platform/graph/TestPatternSource.h"
+#include "support/TestPaths.h"
+
+#include <filesystem>
+#include <fstream>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -284,6 +291,68 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 inline void PumpPosted()
 {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// Files that open as the graph's test pattern source, so a graph can be rendered from a path:
+// "video.kpat" (25 frames of 40 ms), "av.kpat" (the same with audio) and "mixed.kpat" (video and a
+// stream no decoder takes).
+class PatternFiles {
+public:
+    PatternFiles() : dir_(kestrine::test::FreshTestDir())
+    {
+        for (const char* name : {"video.kpat", "av.kpat", "mixed.kpat"}) std::ofstream(dir_ / name) << "pattern";
+        RegisterSourceOpener(kOpener, [](const std::string& path, ComPtr<IBaseFilter>* out) -> HRESULT {
+            const auto video = TestPatternSource::VideoStream(25, kUnitsPerSecond / 25, 5);
+            std::vector<TestPatternSource::Stream> streams;
+            if (path.ends_with("/video.kpat")) streams = {video};
+            else if (path.ends_with("/av.kpat")) streams = {video, TestPatternSource::AudioStream(10, kUnitsPerSecond / 10)};
+            else if (path.ends_with("/mixed.kpat")) {
+                auto odd = video;
+                odd.type.subtype = SubtypeFromTag(FourCC('Z', 'Z', 'Z', '9'));
+                streams = {video, odd};
+            } else {
+                return VFW_E_UNKNOWN_FILE_TYPE;
+            }
+            *out = MakeComObject<TestPatternSource>(streams);
+            return S_OK;
+        });
+    }
+    ~PatternFiles() { UnregisterSourceOpener(kOpener); }
+    PatternFiles(const PatternFiles&) = delete;
+    PatternFiles& operator=(const PatternFiles&) = delete;
+
+    std::u16string Path(const char* name) const { return ToWide((dir_ / name).string()); }
+
+private:
+    static constexpr const char* kOpener = "media-test-pattern";
+    std::filesystem::path dir_;
+};
+
+// The filter names of the graph, in enumeration order.
+inline std::vector<std::string> FilterNames(TFilterGraph& graph)
+{
+    std::vector<std::string> names;
+    const auto manager = graph.GraphManager();
+    if (!manager) return names;
+    ComPtr<IEnumFilters> filters;
+    manager->EnumFilters(filters.GetAddressOf());
+    for (ComPtr<IBaseFilter> f; filters->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK;) {
+        FILTER_INFO info;
+        f->QueryFilterInfo(&info);
+        if (info.pGraph) info.pGraph->Release();
+        names.push_back(ToUtf8(info.achName));
+    }
+    return names;
+}
+
+// Whether any pin of the filter is connected.
+inline bool AnyPinConnected(IBaseFilter* filter)
+{
+    for (const auto& pin : ListPins(filter)) {
+        ComPtr<IPin> peer;
+        if (pin->ConnectedTo(peer.GetAddressOf()) == S_OK) return true;
+    }
+    return false;
 }
 
 class FilterGraphTest : public ::testing::Test {
