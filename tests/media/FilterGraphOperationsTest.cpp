@@ -124,7 +124,8 @@ TEST_F(FilterGraphOperations, EmptyGraphLeavesOnlyTheLinkedRenderersDisconnected
 
     journal.clear();
     graph.EmptyGraph();
-X
+    // Stopped as Stop does (listeners told), then the linked filter asked for so it is kept.
+    EXPECT_EQ(journal, (Journal{"L.Control(2,0)", "VideoWindow1.GetFilter"}));
     EXPECT_EQ(FilterNames(graph), (std::vector<std::string>{"VideoWindow1"}));
     EXPECT_FALSE(AnyPinConnected(window.Filter().Get()));
 
