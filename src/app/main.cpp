@@ -1,6 +1,7 @@
 // Start-up: the application, the main window (its creation runs FormCreate, which may show the
 // missing-cutter warning first), the LOG window hidden, then the message loop.
 #include "platform/GuardedApplication.h"
+#include "platform/TerminationSignals.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
@@ -11,6 +12,9 @@ int main(int argc, char** argv)
 {
     kestrine::platform::GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("kestrine"));
+    // Logout or Ctrl+C ends the loop at once (no close question: nobody may be there to answer it),
+    // and the windows' destructors still remove the run's result files.
+    kestrine::platform::TerminationSignals endOnSignal([](int signal) { QCoreApplication::exit(128 + signal); });
     try {
         kestrine::ui::TForm1 form1;
         // Owned by the main window; lives, hidden or shown, until the end of the run.
