@@ -4,6 +4,7 @@
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QLocale>
 #include <QLabel>
@@ -232,4 +233,16 @@ TEST_F(FormTest, ActivationMeasuresTheCaptionPrefix)
     EXPECT_EQ(form->CaptionPrefixWidth, 0);
     form->FormActivate();
     EXPECT_GT(form->CaptionPrefixWidth, 0);
+}
+
+TEST_F(FormTest, OptionsButtonPopsTheMenuUpAtTheMouse)
+{
+    auto form = MakeForm();
+    form->show();
+    QCursor::setPos(QPoint(300, 200));
+    form->Button1->click();
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    EXPECT_EQ(form->PopupMenu1->pos(), QCursor::pos());
+    form->PopupMenu1->hide();
+    EXPECT_EQ(dialogs->Calls().size(), 0u);  // a popup, not a modal dialog
 }
