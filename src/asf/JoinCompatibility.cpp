@@ -1,5 +1,6 @@
 #include "asf/JoinCompatibility.h"
 
+#include <utility>
 #include <vector>
 
 namespace kestrine::asf {
@@ -27,6 +28,14 @@ std::string Numbers(const std::vector<std::uint16_t>& n)
     std::string out;
     for (std::uint16_t v : n) out += (out.empty() ? "" : ", ") + std::to_string(v);
     return out.empty() ? "none" : out;
+}
+
+std::vector<std::pair<Guid, std::uint16_t>> PayloadExtensions(const Header& h, std::uint16_t stream)
+{
+    std::vector<std::pair<Guid, std::uint16_t>> out;
+    if (const ExtendedStreamProperties* e = h.FindExtendedStreamProperties(stream))
+        for (const PayloadExtensionSystem& p : e->payloadExtensionSystems) out.emplace_back(p.id, p.dataSize);
+    return out;
 }
 
 template <typename T>
@@ -85,6 +94,9 @@ std::optional<std::string> JoinDifference(const Header& first, const Header& sec
         if (a.errorCorrectionType != b.errorCorrectionType || a.errorCorrectionData != b.errorCorrectionData)
             return StreamText(a) + " has a different audio spread (error correction)";
         if (a.Encrypted() != b.Encrypted()) return StreamText(a) + " is encrypted in only one of them";
+        // Each object's replicated data carries the extensions the first file's header declares.
+        if (PayloadExtensions(first, a.number) != PayloadExtensions(second, b.number))
+            return StreamText(a) + " has different payload extensions (per-object data such as timecodes)";
     }
     return std::nullopt;
 }

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "asf/AsfReader.h"
 #include "asf/JoinCompatibility.h"
 #include "asf/SpanSearch.h"
 #include "support/TestMedia.h"
+#include "support/TestPaths.h"
 
 namespace kestrine::asf {
 namespace {
@@ -142,6 +144,16 @@ TEST(JoinCompatibilityTest, SameStreamsJoinAndEachDifferenceIsNamed)
     b = a;
     video(b).errorCorrectionData = {1, 2, 3};
     EXPECT_NE(JoinDifference(a, b).value_or("").find("audio spread"), std::string::npos);
+
+    // The real encoder's file declares a payload extension on its video; without it, objects differ.
+    const auto wmv9 = test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
+    if (std::filesystem::exists(wmv9)) {
+        const Header w = AsfFile::Open(wmv9).Header();
+        EXPECT_FALSE(JoinDifference(w, w));
+        Header plain = w;
+        for (auto& e : plain.extension.extendedStreamProperties) e.payloadExtensionSystems.clear();
+        EXPECT_NE(JoinDifference(w, plain).value_or("").find("payload extensions"), std::string::npos);
+    }
 }
 
 }  // namespace

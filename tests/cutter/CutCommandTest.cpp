@@ -188,3 +188,63 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kestrine::cutter
+
+namespace kestrine::cutter {
+namespace {
+
+// Chapters, which ffmpeg stores as ASF markers: those inside the span move with it, the rest go.
+TEST(CutCommandTest, MarkersMoveWithTheSpanAndThoseOutsideAreDropped)
+{
+    const fs::path dir = test::FreshTestDir();
+    const fs::path meta = dir / "chapters.txt";
+    {
+        std::vector<std::uint8_t> text;
+        const std::string s = ";FFMETADATA1\n"
+                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=500\nEND=1500\ntitle=Intro\n"
+                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=2600\ntitle=Middle\n"
+                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2600\nEND=3500\ntitle=Late\n"
+                              "[CHAPTER]\nTIMEBASE=1/1000\nSTART=3500\nEND=4000\ntitle=After\n";
+        text.assign(s.begin(), s.end());
+        test::WriteFileBytes(meta, text);
+    }
+    const fs::path source = dir / "chapters.wmv";
+    const test::ProgramResult made = test::RunProgram(
+        "ffmpeg", {"-v", "error", "-i", test::MakeMedia({}).string(), "-i", meta.string(), "-map", "0",
+                   "-map_chapters", "1", "-c", "copy", source.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const fs::path out = dir / "cut.wmv";
+    const test::ProgramResult r =
+        RunAsfbin({"-i", source.string(), "-o", out.string(), "-start", "1", "-stop", "3.4", "-y"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+
+    const long long s = ExpectedStart(KeyframesMs(source), 1000, false);
+    const test::ProgramResult chapters = test::RunProgram(
+        "ffprobe", {"-v", "error", "-show_entries", "chapter=start:chapter_tags=title", "-of", "csv=p=0", out.string()});
+    const std::string expected = std::to_string((1500 - s) * 10000) + ",Middle\n" +
+                                 std::to_string((2600 - s) * 10000) + ",Late\n";
+    EXPECT_EQ(chapters.out, expected);
+
+    // Each marker points at the packet where the first object at or after its time begins.
+    const asf::AsfFile cut = asf::AsfFile::Open(out);
+    ASSERT_EQ(cut.Header().markers.size(), 2u);
+    asf::PacketReader reader(cut);
+    asf::PacketView packet;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> firstAtOrAfter(2, {UINT64_MAX, 0});
+    while (reader.Next(packet)) {
+        const asf::ParsedPacket parsed = asf::ParseDataPacket(packet.bytes);
+        for (const asf::Payload& pl : parsed.payloads)
+            for (std::size_t m = 0; m < 2; ++m)
+                if (pl.offsetIntoMediaObject == 0 && std::uint64_t{pl.presentationTimeMs} * 10000 >= cut.Header().markers[m].presentationTime &&
+                    firstAtOrAfter[m].first == UINT64_MAX)
+                    firstAtOrAfter[m] = {packet.index, parsed.sendTimeMs};
+    }
+    for (std::size_t m = 0; m < 2; ++m) {
+        const asf::Marker& marker = cut.Header().markers[m];
+        EXPECT_LE(marker.offset / cut.Data().packetSize, firstAtOrAfter[m].first) << marker.description;
+        EXPECT_GE(marker.offset / cut.Data().packetSize + 2, firstAtOrAfter[m].first) << marker.description;
+        EXPECT_EQ(marker.offset % cut.Data().packetSize, 0u);
+    }
+}
+
+}  // namespace
+}  // namespace kestrine::cutter
