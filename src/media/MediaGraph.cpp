@@ -95,13 +95,7 @@ void TFilterGraph::Activate()
     SetGraphEdit(graphEdit_);
     SetLogFile(logFile_);
 
-    if (linkedFilters_) {
-        const std::size_t count = linkedFilters_->size();
-        for (std::size_t i = 0; i < count && linkedFilters_ && i < linkedFilters_->size(); ++i) {
-            const ComPtr<IGraphFilterProvider> provider = (*linkedFilters_)[i];
-            AddLinkedFilterToGraph(provider.Get());
-        }
-    }
+    ForEachLinkedFilter([this](IGraphFilterProvider& provider) { AddLinkedFilterToGraph(&provider); });
     if (OnActivate) OnActivate(this);
     NotifyListenersOfControl(kControlActivation, 1);
 }
@@ -109,13 +103,7 @@ void TFilterGraph::Activate()
 void TFilterGraph::Deactivate()
 {
     NotifyListenersOfControl(kControlActivation, 0);
-    if (linkedFilters_) {
-        const std::size_t count = linkedFilters_->size();
-        for (std::size_t i = 0; i < count && linkedFilters_ && i < linkedFilters_->size(); ++i) {
-            const ComPtr<IGraphFilterProvider> provider = (*linkedFilters_)[i];
-            RemoveLinkedFilterFromGraph(provider.Get());
-        }
-    }
+    ForEachLinkedFilter([this](IGraphFilterProvider& provider) { RemoveLinkedFilterFromGraph(&provider); });
     if (mediaEvents_) {
         mediaEvents_->SetNotifyFlags(platform::AM_MEDIAEVENT_NONOTIFY);
         mediaEvents_.Reset();

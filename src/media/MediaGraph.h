@@ -17,6 +17,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -190,8 +191,8 @@ public:
     std::size_t LinkedFilterCount() const { return linkedFilters_ ? linkedFilters_->size() : 0; }
     std::size_t GraphListenerCount() const { return listeners_ ? listeners_->size() : 0; }
 
-    // Every listener, in list order. A listener that unlinks itself during the call ends nothing but
-    // its own part: the items are taken by index and the walk stops where the list does.
+    // Every listener, in list order. A listener unlinked during the walk (by itself or another) is not
+    // called after that; one linked during it is called from the next notification on.
     void NotifyListenersOfControl(LONG operation, LONG value);
     void NotifyListenersOfEvent(LONG code, LONG_PTR param1, LONG_PTR param2);
 
@@ -213,6 +214,8 @@ private:
     void AddLinkedFilterToGraph(IGraphFilterProvider* provider);
     void RemoveLinkedFilterFromGraph(IGraphFilterProvider* provider);
     void CloseLog();
+    void ForEachListener(const std::function<void(IGraphListener&)>& call);
+    void ForEachLinkedFilter(const std::function<void(IGraphFilterProvider&)>& call);
     platform::LRESULT EventWindowProcedure(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
     void FireDVDLanguageEvent(LONG code, LONG_PTR stream);
 

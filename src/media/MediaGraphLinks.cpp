@@ -63,21 +63,33 @@ void TFilterGraph::RemoveGraphListener(IGraphListener* listener)
 
 void TFilterGraph::NotifyListenersOfControl(LONG operation, LONG value)
 {
-    if (!listeners_) return;
-    const std::size_t count = listeners_->size();
-    for (std::size_t i = 0; i < count && listeners_ && i < listeners_->size(); ++i) {
-        const ComPtr<IGraphListener> listener = (*listeners_)[i];
-        listener->GraphControlNotify(operation, value);
-    }
+    ForEachListener([&](IGraphListener& listener) { listener.GraphControlNotify(operation, value); });
 }
 
 void TFilterGraph::NotifyListenersOfEvent(LONG code, LONG_PTR param1, LONG_PTR param2)
 {
+    ForEachListener([&](IGraphListener& listener) { listener.GraphEventNotify(code, param1, param2); });
+}
+
+void TFilterGraph::ForEachListener(const std::function<void(IGraphListener&)>& call)
+{
     if (!listeners_) return;
-    const std::size_t count = listeners_->size();
-    for (std::size_t i = 0; i < count && listeners_ && i < listeners_->size(); ++i) {
-        const ComPtr<IGraphListener> listener = (*listeners_)[i];
-        listener->GraphEventNotify(code, param1, param2);
+    // The listeners of the moment, in order. One that unlinks during the walk is not called after
+    // that (it may be gone); one that links during it hears from the next notification on.
+    const ListenerList listeners = *listeners_;
+    for (const auto& listener : listeners) {
+        if (!listeners_ || std::find(listeners_->begin(), listeners_->end(), listener) == listeners_->end()) continue;
+        call(*listener);
+    }
+}
+
+void TFilterGraph::ForEachLinkedFilter(const std::function<void(IGraphFilterProvider&)>& call)
+{
+    if (!linkedFilters_) return;
+    const ProviderList providers = *linkedFilters_;
+    for (const auto& provider : providers) {
+        if (!linkedFilters_ || std::find(linkedFilters_->begin(), linkedFilters_->end(), provider) == linkedFilters_->end()) continue;
+        call(*provider);
     }
 }
 

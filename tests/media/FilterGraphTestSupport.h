@@ -154,6 +154,7 @@ public:
     LONG_PTR instance = 0;
     LONG flags = 0;
     ComPtr<IGraphBuilder> graph;
+    Journal* journal = nullptr;  // FreeEventParams is written here too, to show where it comes
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {
@@ -200,6 +201,7 @@ public:
     HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override
     {
         freed.push_back({code, param1, param2});
+        if (journal) journal->push_back("Free(" + std::to_string(code) + ")");
         return S_OK;
     }
     HRESULT SetNotifyWindow(OAHWND w, LONG m, LONG_PTR i) override
