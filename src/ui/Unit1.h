@@ -1,5 +1,6 @@
 #pragma once
 #include "core/LogText.h"
+#include "media/MediaGraph.h"
 #include "platform/RunDirectory.h"
 #include "ui/FileDialogs.h"
 #include "ui/ImageList.h"
@@ -86,6 +87,8 @@ public:
     QButtonGroup* RecorderTransport;
 
     // ---- non-visual parts ----
+    media::TFilterGraph* FilterGraph1;  // the Player's graph
+    media::TFilterGraph* FilterGraph2;  // the Recorder's graph
     TOpenDialog OpenDialog1;
     TSaveDialog SaveDialog1;
     QTimer* Timer1;

@@ -254,6 +254,12 @@ void TForm1::CreateRecorderPane()
 
 void TForm1::CreateNonVisual()
 {
+    // Not registered for outside inspection.
+    FilterGraph1 = Named(new media::TFilterGraph(this), "FilterGraph1");
+    FilterGraph2 = Named(new media::TFilterGraph(this), "FilterGraph2");
+    FilterGraph1->SetGraphEdit(false);
+    FilterGraph2->SetGraphEdit(false);
+
     OpenDialog1.Filter = "ASF files (*.asf; *.wmv)|*.asf;*.wmv|WMA Files (*.wma)|*.wma";
     OpenDialog1.DefaultExt = "asf";
     OpenDialog1.Owner = this;

@@ -83,8 +83,12 @@ void TForm1::FormCloseQuery(bool& CanClose)
 void TForm1::FormClose()
 {
     Edit.KeyFrames.clear();
-    // The filter graphs are emptied (Player, then Recorder) and deactivated (same order) here, before
-    // the result files go, once the panes own their graphs.
+    // A media error here ends the close handler; the result files still go when the window is
+    // destroyed, as the run directory cleans up after itself.
+    FilterGraph1->EmptyGraph();
+    FilterGraph2->EmptyGraph();
+    FilterGraph1->SetActive(false);
+    FilterGraph2->SetActive(false);
     DeleteResultFiles();
 }
 

@@ -1,6 +1,7 @@
 #include "FormFixture.h"
 
 #include "platform/DialogAnswerer.h"
+#include "platform/com/ComRuntime.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 
@@ -245,4 +246,24 @@ TEST_F(FormTest, OptionsButtonPopsTheMenuUpAtTheMouse)
     EXPECT_EQ(form->PopupMenu1->pos(), QCursor::pos());
     form->PopupMenu1->hide();
     EXPECT_EQ(dialogs->Calls().size(), 0u);  // a popup, not a modal dialog
+}
+
+TEST_F(FormTest, CloseEmptiesAndDeactivatesBothGraphsBeforeTheFilesGo)
+{
+    ASSERT_TRUE(kestrine::platform::SUCCEEDED(kestrine::platform::CoInitialize(nullptr)));
+    {
+        auto form = MakeForm();
+        EXPECT_EQ(form->FilterGraph1->objectName(), QStringLiteral("FilterGraph1"));
+        EXPECT_FALSE(form->FilterGraph1->GraphEdit());
+        EXPECT_FALSE(form->FilterGraph2->GraphEdit());
+        form->FilterGraph1->SetActive(true);
+        form->FilterGraph2->SetActive(true);
+        ASSERT_TRUE(form->FilterGraph1->Active());
+        Edit.ResultSaved = true;
+        form->show();
+        EXPECT_TRUE(form->close());
+        EXPECT_FALSE(form->FilterGraph1->Active());
+        EXPECT_FALSE(form->FilterGraph2->Active());
+    }
+    kestrine::platform::CoUninitialize();
 }
