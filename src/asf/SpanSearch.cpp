@@ -101,7 +101,9 @@ std::optional<CutStart> FindCutStart(const AsfFile& file, std::int64_t start100n
                 }
             }
         }
-        if (best || from == 0 || !atOrBefore) {
+        // Nothing found from a later packet: the start is before everything, past the last cut point,
+        // or the send times cannot be trusted; looking further back settles which.
+        if (best || from == 0) {
             if (!best) return std::nullopt;
             const std::int64_t readBack = std::int64_t{best->presentationMs} - preroll - kLeadSlackMs;
             best->readFrom = std::min(best->packet, FirstPacketSentFrom(file, readBack));

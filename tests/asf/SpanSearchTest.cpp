@@ -158,3 +158,39 @@ TEST(JoinCompatibilityTest, SameStreamsJoinAndEachDifferenceIsNamed)
 
 }  // namespace
 }  // namespace kestrine::asf
+
+namespace kestrine::asf {
+namespace {
+
+// Some writers leave every send time at 0; bisection on them is meaningless, and the search must
+// still find the keyframe by looking further back.
+TEST(SpanSearchTest, SendTimesOfZeroStillFindTheKeyframe)
+{
+    const auto original = test::MakeMedia({});
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(original);
+    const AsfFile file = AsfFile::Open(original);
+    auto width = [](unsigned type) -> std::size_t { return type == 3 ? 4 : type; };
+    for (std::uint64_t i = 0; i < file.Data().packetCount; ++i) {
+        const std::size_t at = static_cast<std::size_t>(file.Data().PacketOffset(i));
+        const std::span<const std::uint8_t> packet(bytes.data() + at, file.Data().packetSize);
+        const ParsedPacket parsed = ParseDataPacket(packet);
+        std::size_t field = (parsed.hasErrorCorrection ? 1 + parsed.errorCorrectionDataLength : 0) + 2;
+        field += width((parsed.lengthTypeFlags >> 5) & 3) + width((parsed.lengthTypeFlags >> 1) & 3) +
+                 width((parsed.lengthTypeFlags >> 3) & 3);
+        for (std::size_t b = 0; b < 4; ++b) bytes[at + field + b] = 0;
+        ASSERT_EQ(ParseDataPacket(packet).sendTimeMs, 0u);
+    }
+    const auto zeroed = test::FreshTestDir() / "zero-send-times.wmv";
+    test::WriteFileBytes(zeroed, bytes);
+    const AsfFile patched = AsfFile::Open(zeroed);
+    const auto expected = FindCutStart(file, 20'000'000, false);
+    const auto got = FindCutStart(patched, 20'000'000, false);
+    ASSERT_TRUE(expected);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->timeMs, expected->timeMs);
+    EXPECT_EQ(got->packet, expected->packet);
+    EXPECT_LE(got->readFrom, got->packet);
+}
+
+}  // namespace
+}  // namespace kestrine::asf
