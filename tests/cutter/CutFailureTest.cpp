@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CutJoinSupport.h"
+#include "asf/AsfFile.h"
 #include "support/TestMedia.h"
 #include "support/TestPaths.h"
 
@@ -160,6 +161,45 @@ TEST(CutFailureTest, TruncatedSourceStillCutsItsCompletePackets)
     ExpectDecodesCleanly(out);
     const auto frames = FramesOf(out);
     EXPECT_FALSE(frames.empty());
+}
+
+TEST(CutFailureTest, DamagedPacketsAreSkippedWithAWarningAndOnlyWholeObjectsWritten)
+{
+    const fs::path dir = test::FreshTestDir();
+    const fs::path source = dir / "damaged.wmv";
+    const fs::path original = test::MakeMedia({});
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(original);
+    // Packet 40's header made unreadable: its error correction flags claim lengths that cannot be.
+    const asf::AsfFile file = asf::AsfFile::Open(original);
+    const std::size_t packetSize = file.Data().packetSize;
+    const std::size_t firstPacket = static_cast<std::size_t>(file.Data().packetsOffset);
+    ASSERT_GT(file.Data().packetCount, 50u);
+    ASSERT_EQ(bytes[firstPacket], 0x82);
+    for (std::size_t i = 0; i < 16; ++i) bytes[firstPacket + 40 * packetSize + i] = 0xFF;
+    test::WriteFileBytes(source, bytes);
+
+    const fs::path out = dir / "cut.wmv";
+    const test::ProgramResult r = RunAsfbin({"-i", source.string(), "-o", out.string(), "-start", "0", "-y"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Warning: 1 damaged packet(s) skipped"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("incomplete media object(s) left out"), std::string::npos) << r.out;
+
+    // What was written is a subset of the source's frames, in order, each one whole.
+    const auto before = FramesOf(original);
+    const auto after = FramesOf(out);
+    std::size_t missing = 0;
+    for (const auto& [stream, frames] : after) {
+        const auto& all = before.at(stream);
+        std::size_t j = 0;
+        for (const Frame& f : frames) {
+            while (j < all.size() && all[j].hash != f.hash) ++j;
+            ASSERT_LT(j, all.size()) << "a frame that is not the source's in stream " << stream;
+            ++j;
+        }
+        missing += all.size() - frames.size();
+    }
+    EXPECT_GE(missing, 1u);
+    EXPECT_LE(missing, 4u);
 }
 
 }  // namespace
