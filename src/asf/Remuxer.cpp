@@ -30,6 +30,7 @@ struct Assembly {
     std::uint32_t size = 0;
     std::uint32_t presentationMs = 0;
     bool keyFrame = false;
+    bool afterDamage = false;  // a damaged packet came since the last object start
     std::vector<std::uint8_t> data;
     std::vector<std::uint8_t> extension;
 };
@@ -266,6 +267,7 @@ void RemuxRun::CopySource(std::size_t index)
             for (Assembly& a : assembly) {
                 if (a.active) ++result_.droppedObjects;
                 a.active = false;
+                a.afterDamage = true;
             }
             continue;
         }
@@ -287,6 +289,7 @@ void RemuxRun::CopySource(std::size_t index)
                     ++result_.droppedObjects;
                     a.active = false;
                 }
+                a.afterDamage = false;
                 object.presentationMs = pl.hasPresentationTime ? pl.presentationTimeMs : parsed.sendTimeMs;
                 object.size = static_cast<std::uint32_t>(data.size());
                 object.data = data;
@@ -296,6 +299,7 @@ void RemuxRun::CopySource(std::size_t index)
             }
             Assembly& a = assembly[pl.streamNumber];
             if (pl.offsetIntoMediaObject == 0) {
+                a.afterDamage = false;
                 if (a.active) ++result_.droppedObjects;
                 a.active = pl.mediaObjectSize <= MediaObjectAssembler::kMaxObjectSize;
                 if (!a.active) {
@@ -313,7 +317,12 @@ void RemuxRun::CopySource(std::size_t index)
                 else
                     a.extension.clear();
             } else {
-                if (!a.active) continue;  // its start was before the place reading began, or lost
+                if (!a.active) {
+                    // Its start lay before the place reading began, or in a damaged packet.
+                    if (a.afterDamage) ++result_.droppedObjects;
+                    a.afterDamage = false;
+                    continue;
+                }
                 if (a.number != pl.mediaObjectNumber || a.size != pl.mediaObjectSize ||
                     a.data.size() != pl.offsetIntoMediaObject || data.size() > a.size - a.data.size()) {
                     ++result_.droppedObjects;
