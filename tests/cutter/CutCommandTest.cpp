@@ -248,3 +248,43 @@ TEST(CutCommandTest, MarkersMoveWithTheSpanAndThoseOutsideAreDropped)
 
 }  // namespace
 }  // namespace kestrine::cutter
+
+namespace kestrine::cutter {
+namespace {
+
+// A second video stream has keyframes of its own: it starts at its first one in the span, and each
+// video stream gets its own index.
+TEST(CutCommandTest, EveryVideoStreamStartsOnAKeyframeAndHasAnIndex)
+{
+    const fs::path dir = test::FreshTestDir();
+    const fs::path source = dir / "two-videos.wmv";
+    const test::ProgramResult made = test::RunProgram(
+        "ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4", "-f", "lavfi", "-i",
+                   "sine=sample_rate=44100:duration=4", "-map", "0:v", "-map", "0:v", "-map", "1:a", "-c:v:0", "wmv2",
+                   "-g:v:0", "12", "-c:v:1", "wmv1", "-g:v:1", "17", "-c:a", "wmav2", source.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const fs::path out = dir / "cut.wmv";
+    const test::ProgramResult r = RunAsfbin({"-i", source.string(), "-o", out.string(), "-start", "1.1", "-stop", "3.3", "-y"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    ExpectDecodesCleanly(out);
+
+    const long long s = ExpectedStart(KeyframesMs(source), 1100, false);
+    const auto source1 = test::ProbePackets(source, "v:1");
+    const auto cut1 = test::ProbePackets(out, "v:1");
+    ASSERT_FALSE(cut1.empty());
+    EXPECT_TRUE(cut1.front().key);
+    double firstKey = -1;
+    for (const auto& p : source1)
+        if (p.key && std::llround(p.ptsSeconds * 1000) >= s) {
+            firstKey = p.ptsSeconds;
+            break;
+        }
+    EXPECT_NEAR(cut1.front().ptsSeconds, firstKey - static_cast<double>(s) / 1000.0, 0.0005);
+
+    const asf::AsfFile cut = asf::AsfFile::Open(out);
+    ASSERT_EQ(cut.SimpleIndexes().size(), 2u);
+    EXPECT_TRUE(cut.Header().fileProperties.Seekable());
+}
+
+}  // namespace
+}  // namespace kestrine::cutter
