@@ -87,6 +87,9 @@ asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::Remux
     if (result.damagedPackets)
         print("Warning: " + std::to_string(result.damagedPackets) + " damaged packet(s) skipped (first: " +
               result.firstDamage + ")");
+    if (result.sendTimeConflicts)
+        print("Warning: " + std::to_string(result.sendTimeConflicts) +
+              " packet(s) carry media presented before their send time (the source's order runs back too far)");
     if (result.droppedObjects)
         print("Warning: " + std::to_string(result.droppedObjects) + " incomplete media object(s) left out");
     return result;
