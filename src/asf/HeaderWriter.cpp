@@ -52,7 +52,15 @@ void WriteHeaderExtension(ByteWriter& w, const RawObject& object, const HeaderPl
             throw FormatError("a Header Extension child object runs past its parent");
         children.Seek(at);
         const auto bytes = children.Bytes(static_cast<std::size_t>(size));
-        if (KeepHeaderExtensionObject(id, plan.written)) k.Bytes(bytes);
+        if (!KeepHeaderExtensionObject(id, plan.written)) continue;
+        if (id == guids::kExtendedStreamProperties && bytes.size() >= kObjectHeader + 16) {
+            // Start and end times describe the source's timeline; 0 says "not given", which stays true.
+            const std::size_t keptAt = k.Position();
+            k.Bytes(bytes);
+            std::fill_n(kept.begin() + static_cast<std::ptrdiff_t>(keptAt + kObjectHeader), 16, std::uint8_t{0});
+        } else {
+            k.Bytes(bytes);
+        }
     }
     w.GuidValue(guids::kHeaderExtension);
     w.U64(kObjectHeader + 16 + 2 + 4 + kept.size());

@@ -11,7 +11,8 @@
 //
 // Every child object is carried over byte for byte in its order, except: File Properties (new file
 // ID, creation date, sizes, counts, durations, flags, packet size), the Header Extension (index
-// parameters objects dropped unless that index is written), Marker and Script Command objects
+// parameters objects dropped unless that index is written; the start and end times of Extended
+// Stream Properties, which describe the source's timeline, cleared), Marker and Script Command objects
 // (entries outside the span dropped, the rest shifted) and a Digital Signature, which cannot stay
 // valid over a rewritten header and is dropped.
 #include <cstddef>

@@ -82,8 +82,12 @@ Header RichHeader()
     std::vector<RawObject> objects;
     for (const RawObject& o : h.objects)
         if (o.id != guids::kHeaderExtension) objects.push_back(o);
+    Bytes esp;  // stream 1, presented from 1.2 s to 3.4 s of the source
+    esp.u64(1200).u64(3400).u32(400000).u32(3000).u32(3000).u32(0).u32(0).u32(0).u32(20000).u32(0);
+    esp.u16(1).u16(0).u64(400000).u16(0).u16(0);
     objects.push_back(Raw(HeaderExtension({Object(guids::kIndexParameters, indexParameters.v),
-                                           Object(kUnknown, {1, 2, 3, 4, 5})})));
+                                           Object(kUnknown, {1, 2, 3, 4, 5}),
+                                           Object(guids::kExtendedStreamProperties, esp.v)})));
     objects.push_back(Raw(MarkerObject({{kPreroll + 500, "Intro"}, {kPreroll + 1500, "Middle"}, {kPreroll + 3000, "End"}})));
     objects.push_back(Raw(ScriptObject({{kPreroll + 900, "early"}, {kPreroll + 1000, "first"}, {kPreroll + 2400, "last"},
                                         {kPreroll + 2500, "after"}})));
@@ -136,8 +140,14 @@ TEST(HeaderWriterTest, CarriesObjectsOverAndRewritesOnlyWhatChanges)
 
     // No Index Object is written, so its parameters go; the extension's other children stay.
     EXPECT_FALSE(h.extension.indexParameters);
-    ASSERT_EQ(h.extension.objects.size(), 1u);
+    ASSERT_EQ(h.extension.objects.size(), 2u);
     EXPECT_EQ(h.extension.objects[0].id, kUnknown);
+    // Extended stream properties kept, but the source's start and end times do not describe the output.
+    ASSERT_EQ(h.extension.extendedStreamProperties.size(), 1u);
+    EXPECT_EQ(h.extension.extendedStreamProperties[0].startTime, 0u);
+    EXPECT_EQ(h.extension.extendedStreamProperties[0].endTime, 0u);
+    EXPECT_EQ(h.extension.extendedStreamProperties[0].averageTimePerFrame, 400000u);
+    EXPECT_EQ(h.extension.extendedStreamProperties[0].maximumObjectSize, 20000u);
 
     // Markers and script commands: those in [from, to) kept and shifted.
     ASSERT_EQ(h.markers.size(), 1u);
