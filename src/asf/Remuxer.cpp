@@ -246,6 +246,8 @@ void RemuxRun::CopySource(std::size_t index)
             if (s.kind == StreamKind::Video && s.number < 128) waitingForKey[s.number] = true;
 
     std::vector<Assembly> assembly(128);
+    std::vector<bool> declared(128, false);
+    for (const auto& [number, state] : streams_) declared[number] = true;
     PacketReader reader(file, source.firstPacket);
     PacketView packet;
     ParsedPacket parsed;
@@ -278,6 +280,7 @@ void RemuxRun::CopySource(std::size_t index)
             if (!pending) break;
         }
         for (const Payload& pl : parsed.payloads) {
+            if (!declared[pl.streamNumber]) continue;  // not in the header: nothing to write it as, so never held
             const auto data = pl.Data(packet.bytes);
             ObjectView object;
             object.stream = pl.streamNumber;
