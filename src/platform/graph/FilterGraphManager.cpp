@@ -161,16 +161,28 @@ HRESULT FilterGraphManager::RemoveFilterLocked(IBaseFilter* filter)
     FILTER_STATE fs = State_Stopped;
     member.filter->GetState(0, &fs);
     if (fs != State_Stopped) member.filter->Stop();
-    // Both ends of every connection, so neither filter keeps the other alive.
-    for (const ComPtr<IPin>& pin : ListPins(member.filter.Get())) {
+    // Both ends of every connection, so neither filter keeps the other alive. A renderer that took
+    // its own pins down first leaves the far ends still pointing at it; those are found from the far side.
+    const std::vector<ComPtr<IPin>> own = ListPins(member.filter.Get());
+    for (const ComPtr<IPin>& pin : own) {
         ComPtr<IPin> peer;
         if (SUCCEEDED(pin->ConnectedTo(peer.GetAddressOf())) && peer) peer->Disconnect();
         pin->Disconnect();
+    }
+    for (const Member& other : members_) {
+        if (other.filter == member.filter) continue;
+        for (const ComPtr<IPin>& pin : ListPins(other.filter.Get())) {
+            ComPtr<IPin> peer;
+            if (FAILED(pin->ConnectedTo(peer.GetAddressOf()))) continue;
+            for (const ComPtr<IPin>& mine : own)
+                if (peer == mine) pin->Disconnect();
+        }
     }
     member.filter->SetSyncSource(nullptr);
     member.filter->JoinFilterGraph(nullptr, nullptr);
     members_.erase(std::find_if(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == member.filter; }));
     log_.Write("RemoveFilter \"" + ToUtf8(member.name) + "\"", S_OK);
+    if (state_ == State_Running) RecountRenderersLocked();
     return S_OK;
 }
 
@@ -544,6 +556,25 @@ HRESULT FilterGraphManager::PauseLocked()
     state_ = State_Paused;
     if (FAILED(failure)) return failure;
     return WaitForCueLocked(kCueWaitMs);
+}
+
+void FilterGraphManager::RecountRenderersLocked()
+{
+    // A renderer that left a playing graph no longer holds up its completion.
+    std::set<LONG_PTR> present;
+    for (const Member& m : members_)
+        if (IsRenderer(m.filter.Get()) && HasConnectedPin(m.filter.Get(), PINDIR_INPUT)) present.insert(reinterpret_cast<LONG_PTR>(m.filter.Get()));
+    bool complete = false;
+    {
+        std::lock_guard lock(completionMutex_);
+        expectedRenderers_ = present.size();
+        std::erase_if(completedRenderers_, [&](LONG_PTR r) { return present.count(r) == 0; });
+        if (!completionSent_ && expectedRenderers_ > 0 && completedRenderers_.size() >= expectedRenderers_) {
+            completionSent_ = true;
+            complete = true;
+        }
+    }
+    if (complete) events_.Push(EC_COMPLETE, S_OK, 0);
 }
 
 HRESULT FilterGraphManager::RunLocked()

@@ -120,6 +120,7 @@ private:
     HRESULT WaitForCueLocked(DWORD msTimeout);
     void EnsureClockLocked();
     void ResetCompletionLocked();
+    void RecountRenderersLocked();
     REFERENCE_TIME DurationLocked() const;
     REFERENCE_TIME StreamTimeLocked() const;
     REFERENCE_TIME PositionLocked() const;
