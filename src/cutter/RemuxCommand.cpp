@@ -58,13 +58,17 @@ asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::Remux
 
     asf::RemuxOptions options;
     options.writeIndex = !args.noIndex;
+    // At most once a second, and only in steps of 5 %, so even a long run says little: the editor
+    // may read its pipe only once the run is over.
     auto last = std::chrono::steady_clock::now();
+    int lastStep = 0;
     options.progress = [&](double share) {
         const auto now = std::chrono::steady_clock::now();
-        if (now - last < std::chrono::seconds(1)) return;
+        const int step = static_cast<int>(share * 20.0);
+        if (now - last < std::chrono::seconds(1) || step <= lastStep) return;
         last = now;
-        const int percent = static_cast<int>(share * 100.0);
-        print("Progress: " + std::to_string(percent) + "%");
+        lastStep = step;
+        print("Progress: " + std::to_string(step * 5) + "%");
     };
     asf::RemuxResult result = asf::Remux(sources, sink, options);
     file.Commit();
