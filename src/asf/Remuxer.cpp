@@ -260,7 +260,8 @@ void RemuxRun::CopySource(std::size_t index)
 
     while (reader.Next(packet)) {
         if (options_.progress && (++seen & 1023) == 0 && total > 0)
-            options_.progress(std::min(1.0, static_cast<double>(seen) / static_cast<double>(total)));
+            options_.progress((static_cast<double>(index) + std::min(1.0, static_cast<double>(seen) / static_cast<double>(total))) /
+                              static_cast<double>(sources_.size()));
         try {
             ParseDataPacket(packet.bytes, parsed);
         } catch (const FormatError& e) {

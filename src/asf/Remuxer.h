@@ -48,7 +48,7 @@ struct RemuxSource {
 
 struct RemuxOptions {
     bool writeIndex = true;
-    // Called now and then with the share of the work done (0..1).
+    // Called now and then with the share of the work done over all inputs (0..1).
     std::function<void(double)> progress;
 };
 
