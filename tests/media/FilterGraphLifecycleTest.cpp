@@ -85,6 +85,11 @@ TEST_F(FilterGraphLifecycle, ActivationAddsLinkedFiltersInOrderThenFiresOnActiva
     FILTER_INFO info;
     ASSERT_EQ(renderer->QueryFilterInfo(&info), S_OK);
     EXPECT_EQ(info.pGraph, nullptr);
+    // Components unlink before they go.
+    graph.RemoveLinkedFilter(&first);
+    graph.RemoveLinkedFilter(&second);
+    graph.RemoveGraphListener(&listenerA);
+    graph.RemoveGraphListener(&listenerB);
 }
 
 TEST_F(FilterGraphLifecycle, InsertAndRemoveWhileActiveAddAndTakeOutAtOnce)
@@ -128,6 +133,7 @@ TEST_F(FilterGraphLifecycle, InsertAndRemoveWhileActiveAddAndTakeOutAtOnce)
     journal.clear();
     graph.SetActive(false);
     EXPECT_EQ(journal.front(), "VideoWindow1.FilterNotify(2,0) in");  // no listener left to tell
+    graph.RemoveLinkedFilter(&provider);
 }
 
 TEST_F(FilterGraphLifecycle, ModeChangeOnAnActiveGraphGoesThroughAFullDeactivationAndActivation)

@@ -23,6 +23,7 @@ TEST_F(FilterGraphOperations, AnInactiveGraphDoesNothingAndSaysSo)
     graph.EmptyGraph();
     graph.DisconnectAllPins();
     EXPECT_TRUE(journal.empty());
+    graph.RemoveGraphListener(&listener);
 }
 
 TEST_F(FilterGraphOperations, ControlOperationsTellListenersFirstAndReportTheGraphsResult)
