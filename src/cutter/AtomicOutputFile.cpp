@@ -170,8 +170,15 @@ AtomicOutputFile::~AtomicOutputFile()
     UnregisterTemporary(signalSlot_);
 }
 
+void AtomicOutputFile::WaitForWrites()
+{
+    if (!writer_) return;
+    if (const int error = writer_->Wait(&spare_)) Fail("cannot write " + Quoted(target_), error);
+}
+
 void AtomicOutputFile::Discard() noexcept
 {
+    if (writer_) writer_->Wait();  // nothing may still be writing to the file about to go
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -229,10 +236,16 @@ void AtomicOutputFile::StartWriteback(std::uint64_t offset, std::size_t size)
 void AtomicOutputFile::Flush()
 {
     if (buffer_.empty()) return;
-    WriteFully(buffer_.data(), buffer_.size(), flushed_);
-    StartWriteback(flushed_, buffer_.size());
-    flushed_ += buffer_.size();
+    // The full buffer is written on another thread while the next one fills; its errors surface at
+    // the next flush, patch or commit.
+    WaitForWrites();
+    if (!writer_) writer_ = std::make_unique<AsyncFileWriter>();
+    const std::size_t size = buffer_.size();
+    writer_->Start(fd_, std::move(buffer_), flushed_);
+    flushed_ += size;
+    buffer_ = std::move(spare_);
     buffer_.clear();
+    buffer_.reserve(kBufferSize);
 }
 
 void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)
@@ -241,6 +254,7 @@ void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)
     if (bytes.size() > kBufferSize - buffer_.size()) {
         Flush();
         if (bytes.size() >= kBufferSize) {
+            WaitForWrites();
             WriteFully(bytes.data(), bytes.size(), flushed_);
             StartWriteback(flushed_, bytes.size());
             flushed_ += bytes.size();
@@ -263,7 +277,10 @@ void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_
     // The part already on disk is rewritten there, the part still buffered is patched in memory.
     const std::size_t onDisk =
         offset >= flushed_ ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), flushed_ - offset));
-    if (onDisk > 0) WriteFully(bytes.data(), onDisk, offset);
+    if (onDisk > 0) {
+        WaitForWrites();
+        WriteFully(bytes.data(), onDisk, offset);
+    }
     if (onDisk < bytes.size()) {
         const std::size_t at = static_cast<std::size_t>(offset + onDisk - flushed_);
         std::memcpy(buffer_.data() + at, bytes.data() + onDisk, bytes.size() - onDisk);
@@ -274,6 +291,7 @@ void AtomicOutputFile::Commit()
 {
     CheckUsable();
     Flush();
+    WaitForWrites();
     if (::fsync(fd_) != 0) Fail("cannot write " + Quoted(target_), errno);
     const int fd = fd_;
     fd_ = -1;

@@ -13,10 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "cutter/AsyncFileWriter.h"
 
 namespace kestrine::cutter {
 
@@ -61,6 +64,7 @@ public:
 private:
     void Flush();
     void StartWriteback(std::uint64_t offset, std::size_t size);
+    void WaitForWrites();
     void WriteFully(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
     [[noreturn]] void Fail(const std::string& action, int error);
     void CheckUsable() const;
@@ -72,6 +76,8 @@ private:
     int signalSlot_ = -1;  // where the signal handlers find the temporary's path, -1 if not registered
     std::uint64_t flushed_ = 0;
     std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> spare_;           // the buffer written last, reused for the next
+    std::unique_ptr<AsyncFileWriter> writer_;   // made at the first flush
     bool committed_ = false;
     bool failed_ = false;
 };
