@@ -8,6 +8,10 @@
 // EmptyGraph, volume, and the graph manager itself. Asked for an interface, it answers for its graph.
 //
 // Everything here runs on the GUI thread that created the component.
+#include <QObject>
+
+// The meta-object compiler needs only the class itself; it cannot read the C++20 headers below.
+#ifndef Q_MOC_RUN
 #include "media/GraphLinks.h"
 #include "media/MediaErrors.h"
 #include "media/MediaGraphEventTypes.h"
@@ -15,12 +19,11 @@
 #include "platform/graph/GraphInterfaces.h"
 #include "platform/graph/MessageWindow.h"
 
-#include <QObject>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+#endif
 
 namespace kestrine::media {
 
@@ -32,6 +35,7 @@ enum class TGraphMode { gmNormal = 0, gmCapture = 1, gmDVD = 2 };
 inline constexpr platform::UINT WM_GRAPHNOTIFY = 32769;
 
 class TFilterGraph : public QObject, public platform::IUnknown {
+    Q_OBJECT
 public:
     explicit TFilterGraph(QObject* owner = nullptr);
     // Deactivates (telling listeners and providers), then frees the event window and both lists.

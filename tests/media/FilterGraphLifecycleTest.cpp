@@ -250,6 +250,23 @@ TEST_F(FilterGraphLifecycle, EveryModeActivatesOnThePlatformsOwnBuilders)
     }
 }
 
+TEST_F(FilterGraphLifecycle, AnOwnedGraphIsFoundByNameAndGoesWithItsOwner)
+{
+    auto owner = std::make_unique<QObject>();
+    auto* graph = new TFilterGraph(owner.get());
+    graph->setObjectName("FilterGraph1");
+    EXPECT_EQ(owner->findChild<TFilterGraph*>("FilterGraph1"), graph);
+    graph->SetActive(true);
+    const ComPtr<IFilterGraph2> manager = graph->GraphManager();
+    const HWND window = graph->EventWindow();
+    EXPECT_TRUE(IsWindow(window));
+    owner.reset();
+    EXPECT_FALSE(IsWindow(window));
+    // The graph manager was let go: only this test's reference is left.
+    EXPECT_EQ(manager->AddRef(), 2u);
+    manager->Release();
+}
+
 TEST_F(FilterGraphLifecycle, LoadedActivatesOnlyWithAutoCreate)
 {
     TFilterGraph plain;
