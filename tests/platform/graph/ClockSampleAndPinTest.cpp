@@ -134,4 +134,8 @@ TEST(Pins, ARendererStaysPausedUntilItHasAPicture)
     auto sample = MakeSample({1, 2, 3, 4}, 0, 10, true);
     EXPECT_EQ(renderer->PinAt(0).Receive(sample.Get()), VFW_E_WRONG_STATE);
     EXPECT_EQ(source->PinAt(0).Receive(sample.Get()), E_UNEXPECTED);  // output pins take no samples
+
+    // Connected pins hold each other's filters; outside a graph the caller breaks the connection.
+    EXPECT_EQ(source->PinAt(0).Disconnect(), S_OK);
+    EXPECT_EQ(renderer->PinAt(0).Disconnect(), S_OK);
 }
