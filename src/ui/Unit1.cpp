@@ -30,6 +30,7 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
 
     CreateControls();
     ConnectHandlers();
+    ConnectRecordingHandlers();
     FormCreate();
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/CutterRunner.h"
 #include "core/LogText.h"
 #include "media/MediaGraph.h"
 #include "platform/RunDirectory.h"
@@ -17,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -127,6 +130,29 @@ public:
     // Releases both buttons of a grouped pair (a toolkit group would keep one pressed).
     static void ReleaseGroup(QButtonGroup& group);
 
+    // ---- recording: Record, Undo, Save and the Recorder operations they share ----
+    void ToolButton24Click();  // Record
+    void ToolButton14Click();  // Undo
+    void ToolButton38Click();  // Save
+    void TrackBar2Change();
+    // Loads a result into the Recorder, paused at its start; updateTicks (Record) respaces the ticks.
+    void LoadResult(const std::string& path, bool updateTicks);
+    // Empties the Recorder and restarts the chain; resetSliderPosition (Save) also puts the slider at 0.
+    void ResetRecorder(bool resetSliderPosition);
+    void ShowRecorderTime();
+    // The source's keyframes from the cutter's report, with the Working notice shown meanwhile.
+    void QueryKeyFrames();
+
+    // The Recorder's position interface, fetched anew by every LoadResult.
+    platform::ComPtr<platform::IMediaPosition> RecorderMediaPosition;
+
+    // How one cutter command line is run. Tests wrap it to see the lines while the real cutter runs.
+    using CutterRunFunction = std::function<void(const std::string& commandLine, core::LogText& log, std::int64_t pipeSize)>;
+    CutterRunFunction CutterRun = core::RunCutter;
+
+    // True while a Record or keyframe query waits for the cutter; Open, Record, Undo and Save are refused then.
+    bool CutterRunning() const { return cutterRunning_; }
+
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -140,6 +166,7 @@ private:
     void CreateRecorderPane();
     void CreateNonVisual();
     void ConnectHandlers();
+    void ConnectRecordingHandlers();
     QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
     QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
     void DeleteResultFiles();
@@ -148,6 +175,8 @@ private:
     std::optional<platform::PrivateRunDirectory> runDirectory_;
     TForm2* logWindow_ = nullptr;
     bool centred_ = false;
+    bool cutterRunning_ = false;
+    friend class CutterRunGuard;
 };
 
 }  // namespace kestrine::ui
