@@ -9,6 +9,18 @@
 #include <map>
 #include <mutex>
 
+// Qt hands posted events between threads under its own locks, which ThreadSanitizer cannot see;
+// these marks tell it that a message is complete before it is posted and read only after delivery.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#define KESTRINE_HANDOFF_RELEASE(p) __tsan_release(p)
+#define KESTRINE_HANDOFF_ACQUIRE(p) __tsan_acquire(p)
+#else
+#define KESTRINE_HANDOFF_RELEASE(p) ((void)(p))
+#define KESTRINE_HANDOFF_ACQUIRE(p) ((void)(p))
+#endif
+
 namespace kestrine::platform {
 namespace {
 
@@ -48,6 +60,7 @@ struct MessageWindow::Mailbox final : QObject {
     explicit Mailbox(Procedure p) : procedure(std::move(p)) {}
     bool event(QEvent* e) override
     {
+        KESTRINE_HANDOFF_ACQUIRE(e);
         if (e->type() != kPostedMessage) return QObject::event(e);
         const auto* m = static_cast<PostedMessage*>(e);
         if (procedure) procedure(m->message, m->wParam, m->lParam);
@@ -104,7 +117,9 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     std::lock_guard lock(table.mutex);  // held while posting, so the mailbox cannot go meanwhile
     const auto it = table.windows.find(window);
     if (it == table.windows.end() || it->second.mailbox == nullptr) return false;
-    QCoreApplication::postEvent(it->second.mailbox, new PostedMessage(message, wParam, lParam));
+    auto* posted = new PostedMessage(message, wParam, lParam);
+    KESTRINE_HANDOFF_RELEASE(posted);
+    QCoreApplication::postEvent(it->second.mailbox, posted);
     return true;
 }
 
