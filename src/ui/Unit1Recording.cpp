@@ -114,6 +114,7 @@ void TForm1::ToolButton24Click()
     }
     if (!haveResult) return;
     try {
+        // ResultName now names the newest file: the joined result, or on a first Record the cut itself.
         LoadResult(core::SegmentPath(Edit), true);
     } catch (...) {
         core::RestoreCounters(Edit, before);
