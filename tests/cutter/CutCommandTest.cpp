@@ -46,6 +46,9 @@ struct CutCase {
     bool noIndex = false;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
+
 fs::path SourceOf(const CutCase& c)
 {
     if (c.sharedSample) return test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";

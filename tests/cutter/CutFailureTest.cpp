@@ -35,6 +35,9 @@ struct FailingRun {
     std::string message;            // expected in the output
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FailingRun& c, std::ostream* os) { *os << c.name; }
+
 class FailureLeavesNoOutput : public ::testing::TestWithParam<FailingRun> {};
 
 TEST_P(FailureLeavesNoOutput, AndAnExistingOutputSurvives)

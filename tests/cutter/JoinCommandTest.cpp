@@ -178,6 +178,9 @@ struct Incompatible {
     std::string difference;  // expected in the message
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Incompatible& c, std::ostream* os) { *os << c.name; }
+
 class JoinRefusesIncompatible : public ::testing::TestWithParam<Incompatible> {};
 
 TEST_P(JoinRefusesIncompatible, NamesBothFilesAndTheDifferenceAndWritesNothing)
