@@ -4,6 +4,7 @@
 
 #include "platform/ExecutableDir.h"
 #include "platform/TempPath.h"
+#include "ui/Unit1CaptionFrame.h"
 #include "ui/Unit2.h"
 
 #include <stdexcept>
@@ -30,11 +31,12 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
 
     CreateControls();
     ConnectHandlers();
+    CreateCaptionFrame();
     ConnectRecordingHandlers();
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { ReleaseCaptionFrame(); }
 
 void TForm1::AttachLogWindow(TForm2& logWindow)
 {

@@ -20,12 +20,14 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace kestrine::ui {
 
 class TForm2;
+class TCaptionFrame;
 
 // Where the main window finds its directories at creation. The real editor reads them from the
 // system; tests hand in their own.
@@ -107,6 +109,26 @@ public:
     // Width of the caption's "KESTRINE by " in the caption font; measured by FormPaint.
     int CaptionPrefixWidth = 0;
 
+    // ---- caption chrome: a strip of our own above the client area stands in for the caption bar ----
+    // Hit code of the maker line, outside the platform's codes.
+    static constexpr int MakerLinkHit = 683;
+    int CaptionHeight = 0;    // the caption-height metric at the last drawing
+    int MakerTextWidth = 0;   // extent of the maker line at the last drawing
+    int MakerTextHeight = 0;
+    void drawown();
+    void WMNCPaint();
+    void WMNCActivate(bool active);
+    void WMSetText();
+    // Hit code at a screen point: the standard answer, or MakerLinkHit over the maker line.
+    int WMNCHitTest(int x, int y);
+    // True when it set the cursor (the hand over the maker line); false leaves the standard cursor.
+    bool wmsetcursor(QWidget* window, int hitCode);
+    void WMNCLButtonDown(int hitCode, int x, int y);
+    // The frameless window holding the caption strip and, below it, this client area.
+    TCaptionFrame& CaptionFrame() const;
+    // Showing or hiding the editor shows or hides its whole window, caption included.
+    void setVisible(bool visible) override;
+
     // ---- handlers ----
     void FormCreate();
     void FormActivate();
@@ -170,11 +192,14 @@ private:
     QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
     QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
     void DeleteResultFiles();
+    void CreateCaptionFrame();
+    void ReleaseCaptionFrame();
 
     TForm1Environment environment_;
     std::optional<platform::PrivateRunDirectory> runDirectory_;
     TForm2* logWindow_ = nullptr;
     bool centred_ = false;
+    std::unique_ptr<TCaptionFrame> captionFrame_;
     bool cutterRunning_ = false;
     friend class CutterRunGuard;
 };

@@ -2,15 +2,17 @@
 #include "ui/Unit1.h"
 
 #include "core/EditState.h"
+#include "platform/CaptionMetrics.h"
 #include "platform/DialogSeam.h"
 #include "platform/FileOps.h"
 #include "platform/QtPathNames.h"
 #include "platform/ShortPath.h"
+#include "ui/Unit1CaptionFrame.h"
+#include "ui/Unit1CaptionStrip.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLocale>
 #include <QScreen>
@@ -59,9 +61,12 @@ void TForm1::FormActivate() { FormPaint(); }
 
 void TForm1::FormPaint()
 {
-    // The caption is drawn by the window manager; its font is the desktop's title font.
-    const QFont captionFont = QFontDatabase::systemFont(QFontDatabase::TitleFont);
-    CaptionPrefixWidth = QFontMetrics(captionFont).horizontalAdvance(QStringLiteral("KESTRINE by "));
+    const int measured = QFontMetrics(platform::CaptionFont()).horizontalAdvance(windowTitle() + QStringLiteral("by "));
+    if (measured == CaptionPrefixWidth) return;
+    CaptionPrefixWidth = measured;
+    // The maker line follows the title: once the title's width is known, draw the caption again so
+    // the line does not stay where the old width put it.
+    if (captionFrame_) captionFrame_->CaptionBar->update();
 }
 
 void TForm1::FormCloseQuery(bool& CanClose)
@@ -118,7 +123,8 @@ void TForm1::showEvent(QShowEvent* e)
 {
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+        QWidget* outer = window();
+        if (const QScreen* s = outer->screen()) outer->move(s->availableGeometry().center() - outer->rect().center());
         StatusBar1->setFocus();
     }
     QWidget::showEvent(e);
@@ -135,6 +141,7 @@ void TForm1::closeEvent(QCloseEvent* e)
     FormClose();
     if (logWindow_ != nullptr) logWindow_->hide();
     e->accept();
+    if (captionFrame_) captionFrame_->FormClosed();
 }
 
 }  // namespace kestrine::ui
