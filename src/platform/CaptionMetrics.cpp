@@ -13,7 +13,14 @@ int fixedHeight = 0;
 
 }  // namespace
 
-QFont CaptionFont() { return QFontDatabase::systemFont(QFontDatabase::TitleFont); }
+QFont CaptionFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    // The desktop's font comes with nothing marked as set, so a painter would draw it in its own
+    // default font instead; every property is meant.
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
+}
 
 int CaptionHeight()
 {

@@ -102,3 +102,27 @@ TEST_F(CaptionTest, FramePaintAndTitleChangeKeepTheMakerLine)
     EXPECT_NE(surface.pixelColor(600, 1), QColor(Qt::black));
     EXPECT_FALSE(MakerPixels(surface).isEmpty());
 }
+
+TEST_F(CaptionTest, TitleIsPaintedAsWideAsItIsMeasured)
+{
+    auto form = MakeCaptionedForm(32);
+    form->WMNCActivate(true);
+    const QImage image = Strip(*form).WindowSurface().convertToFormat(QImage::Format_RGB32);
+    const QRect title = Strip(*form).Parts().Title;
+    // The title is the only light ink between the icon and the maker line.
+    int left = image.width(), right = -1;
+    const int makerLeft = form->CaptionPrefixWidth + 10;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = title.left(); x < makerLeft; ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    ASSERT_GE(right, left);
+    const int measured = QFontMetrics(kestrine::platform::CaptionFont()).horizontalAdvance(QStringLiteral("KESTRINE"));
+    EXPECT_NEAR(right - left + 1, measured, 3);
+    // And the maker line begins after it, so the two never overlap.
+    EXPECT_LT(right, makerLeft);
+}
