@@ -1,6 +1,7 @@
 #include "platform/graph/DefaultRenderers.h"
 
 #include "platform/graph/MemoryRenderer.h"
+#include "platform/render/AudioRenderer.h"
 
 namespace kestrine::platform {
 
@@ -12,7 +13,7 @@ ComPtr<IBaseFilter> CreateDefaultRenderer(const AM_MEDIA_TYPE& type, std::u16str
     }
     if (type.majortype == MEDIATYPE_Audio) {
         if (name) *name = u"Audio Renderer";
-        return MakeComObject<MemoryRenderer>(MEDIATYPE_Audio, std::vector<GUID>{MEDIASUBTYPE_PCM, MEDIASUBTYPE_IEEE_FLOAT});
+        return MakeComObject<AudioRenderer>();
     }
     return nullptr;
 }
