@@ -33,6 +33,7 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
     ConnectHandlers();
     CreateCaptionFrame();
     ConnectRecordingHandlers();
+    ConnectRecorderPaneHandlers();
     FormCreate();
 }
 

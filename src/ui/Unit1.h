@@ -157,6 +157,12 @@ public:
     void ToolButton14Click();  // Undo
     void ToolButton38Click();  // Save
     void TrackBar2Change();
+
+    // ---- the Recorder pane's transport ----
+    void ToolButton28Click();  // Play
+    void ToolButton32Click();  // Stop (pauses, keeping the position)
+    void Timer2Timer();
+    void FilterGraph2GraphComplete(QObject* Sender, platform::HRESULT Result, platform::IBaseFilter* Renderer);
     // Loads a result into the Recorder, paused at its start; updateTicks (Record) respaces the ticks.
     void LoadResult(const std::string& path, bool updateTicks);
     // Empties the Recorder and restarts the chain; resetSliderPosition (Save) also puts the slider at 0.
@@ -189,6 +195,8 @@ private:
     void CreateNonVisual();
     void ConnectHandlers();
     void ConnectRecordingHandlers();
+    void ConnectRecorderPaneHandlers();
+    void FocusRecorderSlider();
     QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
     QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
     void DeleteResultFiles();
