@@ -73,7 +73,7 @@ void TForm2::showEvent(QShowEvent* e)
     if (!placed_) {
         placed_ = true;
         const QWidget* over = parentWidget();
-        QRect area = over != nullptr && over->isVisible() ? over->frameGeometry() : QRect();
+        QRect area = over != nullptr && over->isVisible() ? over->window()->frameGeometry() : QRect();
         if (area.isNull() && screen() != nullptr) area = screen()->availableGeometry();
         if (!area.isNull()) move(area.center() - rect().center());
     }

@@ -86,7 +86,7 @@ void TForm3::Label2Click()
 
 void TForm3::showEvent(QShowEvent* e)
 {
-    QRect area = centreOver_ != nullptr ? centreOver_->frameGeometry() : QRect();
+    QRect area = centreOver_ != nullptr ? centreOver_->window()->frameGeometry() : QRect();
     if ((area.isNull() || centreOver_ == nullptr || !centreOver_->isVisible()) && screen() != nullptr)
         area = screen()->availableGeometry();
     if (!area.isNull()) move(area.center() - rect().center());
