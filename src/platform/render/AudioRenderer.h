@@ -6,12 +6,20 @@
 #include "platform/graph/MemoryRenderer.h"
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 namespace kestrine::platform {
+
+class SoundOutput;
 
 class AudioRenderer final : public MemoryRenderer {
 public:
     AudioRenderer();
+    ~AudioRenderer() override;
+
+    // Whether the samples go to a sound device (false: the silent sink alone).
+    bool PlaysToDevice() const;
 
     // Stream time consumed by the sink in the current run, in 100 ns units (sum of sample durations).
     REFERENCE_TIME ConsumedTime() const { return consumed_.load(); }
@@ -24,6 +32,8 @@ protected:
     void Present(const Frame& frame) override;
     HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) override;
     HRESULT PinBeginFlush(Pin& pin) override;
+    HRESULT PinConnected(Pin& pin) override;
+    void PinDisconnected(Pin& pin) override;
 
 private:
     class ClockPart final : public ComPart<IReferenceClock, IReferenceClockWait> {
@@ -38,6 +48,11 @@ private:
     std::atomic<REFERENCE_TIME> consumed_{0};
     std::atomic<std::uint64_t> consumedBytes_{0};
     ClockPart clockPart_{*this};
+
+    mutable std::mutex outputMutex_;
+    std::unique_ptr<SoundOutput> output_;  // made and dropped on the GUI thread
+    int bitsPerSample_ = 0;
+    bool floatSamples_ = false;
 };
 
 }  // namespace kestrine::platform
