@@ -1,5 +1,7 @@
 #include "RendererFixture.h"
 
+#include "support/TestPaths.h"
+
 #include "platform/graph/EventCodes.h"
 
 #include <QContextMenuEvent>
@@ -54,6 +56,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override { seen.push_back({e->type(), e->button(), e->position().toPoint()}); }
     void contextMenuEvent(QContextMenuEvent* e) override { seen.push_back({e->type(), Qt::RightButton, e->pos()}); }
 };
+
+int BlackCount(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += IsBlack(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
 
 void Click(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint local)
 {
@@ -247,4 +257,26 @@ TEST_F(RendererTest, RenderlessModeKeepsTheAdvisedAllocator)
     EXPECT_TRUE(allocator->notified);
     EXPECT_EQ(Filter().Allocator().Get(), static_cast<IVMRSurfaceAllocator9*>(allocator.Get()));
     EXPECT_FALSE(renderer.Query<IVideoWindow>()) << "no window of its own when renderless";
+}
+
+TEST_F(RendererTest, RealWorldWmv9PlaysInARendererWindowWithPictureAndClockAdvancing)
+{
+    const auto file = kestrine::test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << "no real-world sample beside the project";
+    AddRenderer(CLSID_VideoMixingRenderer9);
+    auto window = renderer.Query<IVideoWindow>();
+    RenderPaused(file);
+    PlaceInOwner(window, 320, 240);
+    const QImage first = Filter().Widget()->grab().toImage();
+    EXPECT_LT(BlackCount(first), first.width() * first.height()) << "a picture, not an empty window";
+
+    auto control = graph.Query<IMediaControl>();
+    auto position = graph.Query<IMediaPosition>();
+    const auto shown = Filter().PresentedCount();
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Filter().PresentedCount() > shown + 5; }, 10000));
+    REFTIME t = 0;
+    position->get_CurrentPosition(&t);
+    EXPECT_GT(t, 0.0);
+    ASSERT_EQ(control->Pause(), S_OK);
 }
