@@ -31,7 +31,7 @@ public:
     HRESULT GetClassID(CLSID* clsid) override;
 
     Kind RendererKind() const { return kind_; }
-    DWORD RenderingMode() const { return mode_; }
+    DWORD RenderingMode() const { return mode_.load(); }
     bool Letterboxed() const { return aspectMode_ == VMR9AspectRatioMode_LetterBox; }
     // The widget the picture is painted into (for tests and diagnostics); null once it is gone.
     RendererWidget* Widget() const;
@@ -115,7 +115,7 @@ private:
     HWND owner_ = 0;
     HWND clippingWindow_ = 0;
     bool hiddenByCaller_ = false;  // put_Visible(OAFALSE) stops the window showing itself on pause or run
-    DWORD mode_ = VMR9Mode_Windowed;
+    std::atomic<DWORD> mode_{VMR9Mode_Windowed};  // read by queries from any thread
     DWORD streams_ = 1;
     bool streamsSet_ = false;
     DWORD prefs_ = 0;
