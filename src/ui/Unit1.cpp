@@ -34,6 +34,7 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
     CreateCaptionFrame();
     ConnectRecordingHandlers();
     ConnectRecorderPaneHandlers();
+    ConnectPlayerPaneHandlers();
     FormCreate();
 }
 

@@ -158,6 +158,19 @@ public:
     void ToolButton38Click();  // Save
     void TrackBar2Change();
 
+    // ---- the Player pane's transport and navigation ----
+    void ToolButton5Click();   // Play
+    void ToolButton7Click();   // Stop (pauses, keeping the position)
+    void Timer1Timer();
+    void TrackBar1Change();
+    void ToolButton1Click();   // Prev. keyframe
+    void ToolButton8Click();   // Next keyframe
+    void ToolButton13Click();  // Mark IN
+    void ToolButton16Click();  // Mark OUT
+    void FilterGraph1GraphComplete(QObject* Sender, platform::HRESULT Result, platform::IBaseFilter* Renderer);
+    // The Player's position interface, fetched by Open from FilterGraph1's manager.
+    platform::ComPtr<platform::IMediaPosition> PlayerMediaPosition;
+
     // ---- the Recorder pane's transport ----
     void ToolButton28Click();  // Play
     void ToolButton32Click();  // Stop (pauses, keeping the position)
@@ -196,6 +209,12 @@ private:
     void ConnectHandlers();
     void ConnectRecordingHandlers();
     void ConnectRecorderPaneHandlers();
+    void ConnectPlayerPaneHandlers();
+    void FocusPlayerSlider();
+    void ReadPlayerPosition();
+    void SeekPlayer(double seconds);
+    void ShowPlayerTime();
+    void StepToKeyFrame(double target);
     void FocusRecorderSlider();
     QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
     QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
