@@ -162,9 +162,10 @@ std::filesystem::path MakeMedia(const MediaSpec& spec)
     std::vector<std::string> args = {"-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
     if (video) {
         std::string size = std::to_string(spec.width) + "x" + std::to_string(spec.height);
-        std::string src = spec.framePattern ? "testsrc2" : "color=c=0x3060a0";
+        // Options follow the source name after '=' and are joined by ':'.
+        std::string src = spec.framePattern ? "testsrc2=" : "color=c=0x3060a0:";
         args.insert(args.end(), {"-f", "lavfi", "-i",
-                                 src + "=size=" + size + ":rate=" + std::to_string(spec.frameRate) + ":duration=" + d});
+                                 src + "size=" + size + ":rate=" + std::to_string(spec.frameRate) + ":duration=" + d});
     }
     if (audio) {
         args.insert(args.end(), {"-f", "lavfi", "-i",
