@@ -147,6 +147,17 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target, bool replaceExi
     const std::filesystem::path directory = target_.has_parent_path() ? target_.parent_path() : ".";
     // "." + name + "." + 8 random + ".part" must stay within the usual 255-byte name limit.
     const std::string stem = ShortenName(target_.filename().string(), 255 - 15);
+    // A termination signal between creating the temporary and registering it for removal would
+    // leave it behind; held back here, it is delivered once the temporary is registered.
+    InstallSignalHandlers();
+    sigset_t cleanupSignals, previousMask;
+    sigemptyset(&cleanupSignals);
+    for (int sig : kCleanupSignals) sigaddset(&cleanupSignals, sig);
+    pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previousMask);
+    struct RestoreMask {
+        sigset_t mask;
+        ~RestoreMask() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } restoreMask{previousMask};
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         std::filesystem::path candidate = directory / ("." + stem + "." + RandomSuffix() + ".part");
         // 0666 and the umask, as for any new file the user makes.
