@@ -1,4 +1,5 @@
 #include "cutter/Arguments.h"
+#include "cutter/KeyFrameReport.h"
 
 #include <array>
 #include <filesystem>
@@ -20,7 +21,8 @@ bool IsSwitch(std::string_view token)
     return false;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Names from the command line are shown on one line, so an odd name cannot forge another message line.
+std::string Quoted(std::string_view text) { return "\"" + SafeReportText(std::string(text), 4096) + "\""; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

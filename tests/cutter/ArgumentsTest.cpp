@@ -127,6 +127,14 @@ TEST(ArgumentsTest, UsageErrorsSayWhatIsWrong)
     EXPECT_NE(UsageMessage({"-i", "a", "-infokf", "-y"}).find("not to -infokf"), std::string::npos);
 }
 
+TEST(ArgumentsTest, OddNamesInMessagesStayOnOneLineAndNeverLookLikeKeyframes)
+{
+    const std::string message = UsageMessage({"-i", "a", "stray\n   1234  X", "-o", "b"});
+    EXPECT_NE(message.find("unexpected argument"), std::string::npos);
+    EXPECT_EQ(message.find('\n'), std::string::npos);
+    EXPECT_EQ(message.find("  X"), std::string::npos);
+}
+
 TEST(ArgumentsTest, StopMustLieAfterStart)
 {
     EXPECT_EQ(UsageMessage({"-i", "a", "-o", "b", "-start", "10", "-stop", "5"}),
