@@ -2,8 +2,6 @@
 
 namespace kestrine::asf {
 
-namespace {
-
 void AppendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {
@@ -22,8 +20,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
-
-}  // namespace
 
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes)
 {

@@ -10,4 +10,7 @@ namespace kestrine::asf {
 // a trailing odd byte become U+FFFD, so broken metadata never breaks the caller.
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
 
+// Appends one code point (at most U+10FFFF) to `out` as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
+
 }  // namespace kestrine::asf
