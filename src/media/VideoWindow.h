@@ -144,7 +144,6 @@ protected:
     // The windowless control first, then the control's own interfaces, then the renderer's.
     platform::HRESULT QueryComponentFallback(platform::REFIID riid, void** ppv) override;
 
-    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
