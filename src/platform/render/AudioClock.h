@@ -44,6 +44,8 @@ public:
     // The device time a clock time stands for: where on the device's timeline a sample due at
     // clockTime has to be to sound then.
     REFERENCE_TIME DeviceTimeAt(REFERENCE_TIME clockTime) const { return clockTime - base_; }
+    // And back: the clock time at which a point of the device's timeline sounds.
+    REFERENCE_TIME ClockTimeAt(REFERENCE_TIME deviceTime) const { return deviceTime + base_; }
 
 private:
     // What the device is heard to have played by now, on the clock's scale.

@@ -8,22 +8,13 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <vector>
 #include <thread>
+#include <vector>
 
 namespace kestrine::platform {
-
-AudioRenderer::AudioRenderer() : MemoryRenderer(MEDIATYPE_Audio, {MEDIASUBTYPE_PCM, MEDIASUBTYPE_IEEE_FLOAT}) {}
-
-AudioRenderer::~AudioRenderer() = default;
-
-bool AudioRenderer::PlaysToDevice() const
-{
-    std::lock_guard lock(outputMutex_);
-    return output_ != nullptr;
-}
 
 namespace {
 
@@ -60,7 +51,93 @@ void ApplyGain(std::vector<char>& bytes, int bits, bool isFloat, double gain)
     }
 }
 
+constexpr REFERENCE_TIME kMs = 10'000;
+
 }  // namespace
+
+// The renderer's clock read ahead by the device's latency. Only the renderer's own scheduling
+// sees it; the graph and everyone else see the clock itself.
+class AudioRenderer::LeadClock final : public ComObject<IReferenceClock, IReferenceClockWait> {
+public:
+    explicit LeadClock(AudioRenderer& r) : renderer_(r) {}
+    HRESULT GetTime(REFERENCE_TIME* time) override
+    {
+        if (time == nullptr) return E_POINTER;
+        *time = renderer_.ClockTime() + renderer_.DeviceLead();
+        return S_OK;
+    }
+    HRESULT WaitUntil(REFERENCE_TIME target, DWORD maxWaitMs) override
+    {
+        return renderer_.WaitForClockTime(target - renderer_.DeviceLead(), maxWaitMs) ? S_OK : S_FALSE;
+    }
+
+private:
+    AudioRenderer& renderer_;  // the renderer holds this clock and outlives its use
+};
+
+AudioRenderer::AudioRenderer() : MemoryRenderer(MEDIATYPE_Audio, {MEDIASUBTYPE_PCM, MEDIASUBTYPE_IEEE_FLOAT})
+{
+    leadClock_ = MakeComObject<LeadClock>(*this);
+}
+
+AudioRenderer::~AudioRenderer() = default;
+
+bool AudioRenderer::PlaysToDevice() const
+{
+    std::lock_guard lock(outputMutex_);
+    return output_ != nullptr;
+}
+
+void AudioRenderer::SetHeardObserver(std::function<void(const Heard&)> observer)
+{
+    std::lock_guard lock(observerMutex_);
+    observer_ = observer ? std::make_shared<const std::function<void(const Heard&)>>(std::move(observer)) : nullptr;
+}
+
+void AudioRenderer::NotifyHeard(REFERENCE_TIME clockTime, REFERENCE_TIME mediaTime, const char* data, std::size_t size)
+{
+    std::shared_ptr<const std::function<void(const Heard&)>> observer;
+    {
+        std::lock_guard lock(observerMutex_);
+        observer = observer_;
+    }
+    if (!observer) return;
+    Heard heard;
+    heard.clockTime = clockTime;
+    heard.mediaTime = mediaTime;
+    heard.data = reinterpret_cast<const BYTE*>(data);
+    heard.size = size;
+    heard.channels = channels_;
+    heard.sampleRate = sampleRate_;
+    heard.bitsPerSample = bitsPerSample_;
+    heard.floatSamples = floatSamples_;
+    (*observer)(heard);
+}
+
+HRESULT AudioRenderer::SetSyncSource(IReferenceClock* clock)
+{
+    {
+        std::lock_guard lock(clockMutex_);
+        graphClock_ = ComPtr<IReferenceClock>(clock);
+    }
+    // On our own clock the base scheduling waits on the lead clock, which adds the device's
+    // latency (nothing for the silent sink), so blocks reach the device before they must sound.
+    const bool own = clock == static_cast<IReferenceClock*>(&clockPart_);
+    return MemoryRenderer::SetSyncSource(own ? leadClock_.Get() : clock);
+}
+
+HRESULT AudioRenderer::GetSyncSource(IReferenceClock** clock)
+{
+    if (clock == nullptr) return E_POINTER;
+    std::lock_guard lock(clockMutex_);
+    return graphClock_.CopyTo(clock);
+}
+
+bool AudioRenderer::RunsOnOwnClock() const
+{
+    std::lock_guard lock(clockMutex_);
+    return graphClock_.Get() == static_cast<const IReferenceClock*>(&clockPart_);
+}
 
 HRESULT AudioRenderer::PinConnected(Pin& pin)
 {
@@ -69,6 +146,8 @@ HRESULT AudioRenderer::PinConnected(Pin& pin)
     const unsigned rate = Read32(type.format, 4);
     const unsigned bits = Read16(type.format, 14);
     bitsPerSample_ = static_cast<int>(bits);
+    channels_ = static_cast<int>(channels);
+    sampleRate_ = static_cast<int>(rate);
     floatSamples_ = type.subtype == MEDIASUBTYPE_IEEE_FLOAT;
     // The device is opened only on the GUI thread, where Qt's audio objects live.
     QCoreApplication* app = QCoreApplication::instance();
@@ -85,6 +164,8 @@ HRESULT AudioRenderer::PinConnected(Pin& pin)
     auto output = SoundOutput::Open(format);
     std::lock_guard lock(outputMutex_);
     output_ = std::move(output);
+    pending_.clear();
+    placedRun_ = false;
     return S_OK;
 }
 
@@ -93,6 +174,7 @@ void AudioRenderer::PinDisconnected(Pin& pin)
     {
         std::lock_guard lock(outputMutex_);
         output_.reset();
+        pending_.clear();
     }
     MemoryRenderer::PinDisconnected(pin);
 }
@@ -106,16 +188,78 @@ void* AudioRenderer::QueryExtraInterface(REFIID riid)
     return MemoryRenderer::QueryExtraInterface(riid);
 }
 
-// The silent sink: a sample is consumed when it falls due by the graph clock.
 void AudioRenderer::Present(const Frame& frame)
 {
     consumed_ += frame.stop > frame.start ? frame.stop - frame.start : 0;
     consumedBytes_ += frame.data.size();
-    std::lock_guard lock(outputMutex_);
-    if (!output_) return;
+    lastStop_ = std::max(lastStop_.load(), frame.stop);
     std::vector<char> bytes(frame.data.begin(), frame.data.end());
     ApplyGain(bytes, bitsPerSample_, floatSamples_, Gain());
-    output_->Push(bytes.data(), bytes.size());
+    {
+        std::lock_guard lock(outputMutex_);
+        if (output_) {
+            Pending block{std::move(bytes), frame.start, frame.mediaTime};
+            // A block presented while paused (the cued one) waits for the run, whose start places it.
+            if (State() == State_Running) PlaceLocked(std::move(block));
+            else pending_.push_back(std::move(block));
+            return;
+        }
+    }
+    // The silent sink: the block is consumed now, when it fell due by the clock.
+    NotifyHeard(ClockTime(), frame.mediaTime, bytes.data(), bytes.size());
+}
+
+void AudioRenderer::PlaceLocked(Pending block)
+{
+    std::optional<std::int64_t> at;
+    bool placed = false;
+    if (RunsOnOwnClock()) {
+        std::lock_guard lock(clockMutex_);
+        if (deviceClock_.Started()) {
+            const REFERENCE_TIME deviceTime = deviceClock_.DeviceTimeAt(RunStart() + block.start);
+            at = deviceTime * output_->BytesPerSecond() / kUnitsPerSecond;
+            placed = true;
+        }
+    }
+    if (placed) {
+        placedRunStart_ = RunStart();
+        placedRun_ = true;
+    }
+    PcmQueue::StartNotice notice;
+    bool observing = false;
+    {
+        std::lock_guard lock(observerMutex_);
+        observing = observer_ != nullptr;
+    }
+    if (observing) {
+        // When the device reaches the block, tell the observer when it sounds by the clock.
+        auto data = std::make_shared<std::vector<char>>(block.bytes);
+        const std::int64_t perSecond = output_->BytesPerSecond();
+        const REFERENCE_TIME mediaTime = block.mediaTime;
+        notice = [this, data, perSecond, mediaTime](std::int64_t deviceByte, std::size_t dropped) {
+            if (perSecond <= 0 || dropped >= data->size()) return;
+            REFERENCE_TIME origin = 0;
+            {
+                std::lock_guard lock(clockMutex_);
+                origin = deviceClock_.ClockTimeAt(0);
+            }
+            const REFERENCE_TIME sounds = origin + deviceByte * kUnitsPerSecond / perSecond;
+            const REFERENCE_TIME skipped = static_cast<REFERENCE_TIME>(dropped) * kUnitsPerSecond / perSecond;
+            NotifyHeard(sounds, mediaTime + skipped, data->data() + dropped, data->size() - dropped);
+        };
+    }
+    output_->Place(block.bytes.data(), block.bytes.size(), at, std::move(notice));
+}
+
+REFERENCE_TIME AudioRenderer::DeviceLead() const
+{
+    if (!RunsOnOwnClock()) return 0;
+    std::lock_guard lock(outputMutex_);
+    if (!output_) return 0;
+    const auto reading = output_->Reading();
+    const REFERENCE_TIME unplayed = reading ? std::max<REFERENCE_TIME>(0, output_->WrittenTime() - reading->played) : 0;
+    // The device takes blocks a period ahead of what it plays; a block must be queued before that.
+    return std::clamp<REFERENCE_TIME>(unplayed + 40 * kMs, 60 * kMs, 1000 * kMs);
 }
 
 HRESULT AudioRenderer::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start)
@@ -123,45 +267,114 @@ HRESULT AudioRenderer::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFEREN
     if (from == State_Stopped && to != State_Stopped) {
         consumed_ = 0;
         consumedBytes_ = 0;
+        lastStop_ = 0;
+    }
+    {
+        std::lock_guard lock(outputMutex_);
+        if (output_) {
+            if (to == State_Running) {
+                {
+                    std::lock_guard clockLock(clockMutex_);
+                    deviceClock_.Release(MonotonicNow());
+                }
+                // Blocks placed for the run before a pause move with the new start.
+                if (placedRun_ && start != placedRunStart_)
+                    output_->Shift((start - placedRunStart_) * output_->BytesPerSecond() / kUnitsPerSecond);
+                placedRunStart_ = start;
+                output_->Resume();
+                std::vector<Pending> waiting = std::move(pending_);
+                pending_.clear();
+                for (Pending& block : waiting) PlaceLocked(std::move(block));
+            } else {
+                // Paused or stopped, the device stops and its clock stands with it.
+                output_->Suspend();
+                {
+                    std::lock_guard clockLock(clockMutex_);
+                    deviceClock_.Hold();
+                }
+                if (to == State_Stopped) {
+                    output_->Clear();
+                    pending_.clear();
+                    placedRun_ = false;
+                }
+            }
+        }
     }
     return MemoryRenderer::OnStateChange(from, to, start);
 }
 
 HRESULT AudioRenderer::PinBeginFlush(Pin& pin)
 {
+    flushing_ = true;
     consumed_ = 0;  // a seek starts the count again
     consumedBytes_ = 0;
     {
         std::lock_guard lock(outputMutex_);
         if (output_) output_->Clear();  // sound from before the seek is not played after it
+        pending_.clear();
     }
     return MemoryRenderer::PinBeginFlush(pin);
 }
 
-namespace {
-REFERENCE_TIME MonotonicNow()
+HRESULT AudioRenderer::PinEndFlush(Pin& pin)
 {
-    return std::chrono::duration_cast<std::chrono::duration<REFERENCE_TIME, std::ratio<1, kUnitsPerSecond>>>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    lastStop_ = 0;
+    flushing_ = false;
+    return MemoryRenderer::PinEndFlush(pin);
 }
-}  // namespace
+
+HRESULT AudioRenderer::PinEndOfStream(Pin& pin)
+{
+    // Handed to the device ahead of time, the last block has not sounded yet when the scheduling
+    // underneath would report the end: wait until it has, by the clock itself.
+    const REFERENCE_TIME end = lastStop_.load();
+    if (end > 0 && PlaysToDevice() && RunsOnOwnClock()) {
+        for (;;) {
+            const FILTER_STATE state = State();
+            if (state == State_Stopped || flushing_) break;
+            if (state == State_Running && ClockTime() >= RunStart() + end) break;
+            if (state == State_Running) WaitForClockTime(RunStart() + end, 5);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return MemoryRenderer::PinEndOfStream(pin);
+}
+
+REFERENCE_TIME AudioRenderer::ClockTime()
+{
+    const REFERENCE_TIME now = MonotonicNow();
+    std::optional<PlayedReading> reading;
+    {
+        std::lock_guard lock(outputMutex_);
+        if (output_) reading = output_->Reading();
+    }
+    std::lock_guard lock(clockMutex_);
+    // With a device, what it has played; with the silent sink, the system's monotonic clock.
+    const REFERENCE_TIME t = reading ? deviceClock_.Read(now, *reading) : now;
+    lastClockTime_ = std::max(lastClockTime_, t);
+    return lastClockTime_;
+}
+
+bool AudioRenderer::WaitForClockTime(REFERENCE_TIME target, DWORD maxWaitMs)
+{
+    const REFERENCE_TIME now = ClockTime();
+    if (now >= target) return true;
+    const auto left = std::chrono::microseconds((target - now) / 10);
+    const auto cap = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::milliseconds(maxWaitMs));
+    std::this_thread::sleep_for(std::min(left, cap));
+    return ClockTime() >= target;
+}
 
 HRESULT AudioRenderer::ClockPart::GetTime(REFERENCE_TIME* time)
 {
     if (time == nullptr) return E_POINTER;
-    *time = MonotonicNow();
+    *time = renderer.ClockTime();
     return S_OK;
 }
 
 HRESULT AudioRenderer::ClockPart::WaitUntil(REFERENCE_TIME target, DWORD maxWaitMs)
 {
-    const REFERENCE_TIME now = MonotonicNow();
-    if (now >= target) return S_OK;
-    const auto left = std::chrono::microseconds((target - now) / 10);
-    const auto cap = std::chrono::milliseconds(maxWaitMs);
-    std::this_thread::sleep_for(left < cap ? left : std::chrono::duration_cast<std::chrono::microseconds>(cap));
-    return MonotonicNow() >= target ? S_OK : S_FALSE;
+    return renderer.WaitForClockTime(target, maxWaitMs) ? S_OK : S_FALSE;
 }
 
 }  // namespace kestrine::platform

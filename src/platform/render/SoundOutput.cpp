@@ -2,29 +2,73 @@
 
 #include <QAudioDevice>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QMediaDevices>
+#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <tuple>
 
 namespace kestrine::platform {
 
-void PcmQueue::Push(const char* data, std::size_t size)
+REFERENCE_TIME MonotonicNow()
 {
+    return std::chrono::duration_cast<std::chrono::duration<REFERENCE_TIME, std::ratio<1, kUnitsPerSecond>>>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+PcmQueue::PcmQueue(std::size_t frameBytes, std::int64_t tolerance)
+    : frameBytes_(std::max<std::size_t>(frameBytes, 1)), tolerance_(std::max<std::int64_t>(tolerance, 0))
+{
+}
+
+std::int64_t PcmQueue::Aligned(std::int64_t bytes) const
+{
+    const auto frame = static_cast<std::int64_t>(frameBytes_);
+    return bytes - bytes % frame;
+}
+
+void PcmQueue::Place(const char* data, std::size_t size, std::optional<std::int64_t> at, StartNotice notice)
+{
+    if (size == 0) return;
+    Block block;
+    block.bytes.assign(data, data + size);
+    if (at) block.at = Aligned(*at);
+    block.notice = std::move(notice);
     std::lock_guard lock(mutex_);
-    bytes_.insert(bytes_.end(), data, data + size);
+    queued_ += size;
+    blocks_.push_back(std::move(block));
 }
 
 void PcmQueue::Clear()
 {
     std::lock_guard lock(mutex_);
-    bytes_.clear();
+    blocks_.clear();
+    queued_ = 0;
+}
+
+void PcmQueue::Shift(std::int64_t delta)
+{
+    const std::int64_t aligned = Aligned(delta);
+    std::lock_guard lock(mutex_);
+    for (Block& b : blocks_)
+        if (b.at && b.used == 0) *b.at += aligned;
 }
 
 std::size_t PcmQueue::Queued() const
 {
     std::lock_guard lock(mutex_);
-    return bytes_.size();
+    return queued_;
+}
+
+std::int64_t PcmQueue::ReadSoFar() const
+{
+    std::lock_guard lock(mutex_);
+    return read_;
 }
 
 qint64 PcmQueue::bytesAvailable() const { return static_cast<qint64>(Queued()) + QIODevice::bytesAvailable(); }
@@ -33,32 +77,134 @@ qint64 PcmQueue::readData(char* data, qint64 maxSize)
 {
     if (maxSize <= 0) return 0;
     const auto wanted = static_cast<std::size_t>(maxSize);
-    std::lock_guard lock(mutex_);
-    const std::size_t n = std::min(wanted, bytes_.size());
-    std::copy_n(bytes_.begin(), n, data);
-    bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(n));
-    std::memset(data + n, 0, wanted - n);  // silence keeps the device running
+    std::vector<std::tuple<StartNotice, std::int64_t, std::size_t>> started;
+    {
+        std::lock_guard lock(mutex_);
+        std::size_t pos = 0;
+        while (pos < wanted && !blocks_.empty()) {
+            Block& b = blocks_.front();
+            const std::int64_t here = read_ + static_cast<std::int64_t>(pos);
+            if (b.used == 0) {
+                if (!b.at) b.at = here;
+                const std::int64_t early = *b.at - here;
+                if (early > tolerance_) {
+                    // Not its time yet: silence up to its place.
+                    const auto gap = static_cast<std::size_t>(std::min<std::int64_t>(early, static_cast<std::int64_t>(wanted - pos)));
+                    std::memset(data + pos, 0, gap);
+                    pos += gap;
+                    continue;
+                }
+                if (early < -tolerance_) {
+                    // Too late for its place: what should already have sounded is dropped, so the
+                    // rest still sounds when it should.
+                    const auto late = static_cast<std::size_t>(Aligned(-early));
+                    const std::size_t dropped = std::min(late, b.bytes.size());
+                    b.used = dropped;
+                    queued_ -= dropped;
+                    if (b.used >= b.bytes.size()) {
+                        blocks_.pop_front();
+                        continue;
+                    }
+                }
+                if (b.notice) started.emplace_back(b.notice, here, b.used);
+            }
+            const std::size_t n = std::min(b.bytes.size() - b.used, wanted - pos);
+            std::memcpy(data + pos, b.bytes.data() + b.used, n);
+            b.used += n;
+            pos += n;
+            queued_ -= n;
+            if (b.used >= b.bytes.size()) blocks_.pop_front();
+        }
+        std::memset(data + pos, 0, wanted - pos);  // silence keeps the device running
+        read_ += static_cast<std::int64_t>(wanted);
+    }
+    for (auto& [notice, at, dropped] : started) notice(at, dropped);
+    if (afterRead) afterRead();
     return maxSize;
 }
 
 bool HasSoundDevice() { return !QMediaDevices::defaultAudioOutput().isNull(); }
 
+SoundOutput::SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond)
+    : frameBytes_(frameBytes), bytesPerSecond_(bytesPerSecond)
+{
+    // Blocks within 10 ms of their place are joined to what sounds before them rather than spaced
+    // or cut, so rounding never makes a click.
+    queue_ = std::make_unique<PcmQueue>(frameBytes, bytesPerSecond / 100);
+}
+
 std::unique_ptr<SoundOutput> SoundOutput::Open(const QAudioFormat& format)
 {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || !format.isValid() || !device.isFormatSupported(format)) return nullptr;
-    std::unique_ptr<SoundOutput> out(new SoundOutput());
-    out->queue_.open(QIODevice::ReadOnly);
+    std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
+    out->queue_->open(QIODevice::ReadOnly);
     out->sink_ = std::make_unique<QAudioSink>(device, format);
-    // A short device buffer keeps the sound within a frame or so of the picture.
+    // A short device buffer keeps what is queued beyond our reach small.
     out->sink_->setBufferSize(format.bytesForDuration(40'000));
-    out->sink_->start(&out->queue_);
+    SoundOutput* self = out.get();
+    out->queue_->afterRead = [self] { self->TakeReading(); };
+    // Readings also between the device's pulls, so the clock has fresh ones to follow.
+    out->readingTimer_ = std::make_unique<QTimer>();
+    out->readingTimer_->setInterval(10);
+    QObject::connect(out->readingTimer_.get(), &QTimer::timeout, [self] { self->TakeReading(); });
+    out->readingTimer_->start();
+    out->sink_->start(out->queue_.get());
     return out;
 }
 
 SoundOutput::~SoundOutput()
 {
+    if (readingTimer_) readingTimer_->stop();
     if (sink_) sink_->stop();
+}
+
+void SoundOutput::TakeReading()
+{
+    if (!sink_) return;
+    // What the device has played, which it cannot have done beyond what it was given.
+    const REFERENCE_TIME played = std::min<REFERENCE_TIME>(sink_->processedUSecs() * 10, WrittenTime());
+    std::lock_guard lock(readingMutex_);
+    const REFERENCE_TIME last = reading_ ? reading_->played : 0;
+    reading_ = PlayedReading{MonotonicNow(), std::max(played, last)};
+}
+
+std::optional<PlayedReading> SoundOutput::Reading() const
+{
+    std::lock_guard lock(readingMutex_);
+    return reading_;
+}
+
+REFERENCE_TIME SoundOutput::WrittenTime() const
+{
+    if (bytesPerSecond_ <= 0) return 0;
+    return queue_->ReadSoFar() * kUnitsPerSecond / bytesPerSecond_;
+}
+
+namespace {
+// Runs f on the thread the object lives on, at once when that is this thread.
+template <class F>
+void OnObjectThread(QObject* object, F f)
+{
+    if (object->thread() == QThread::currentThread()) f();
+    else QMetaObject::invokeMethod(object, f, Qt::QueuedConnection);
+}
+}  // namespace
+
+void SoundOutput::Suspend()
+{
+    QAudioSink* sink = sink_.get();
+    OnObjectThread(sink, [sink] {
+        if (sink->state() == QAudio::ActiveState || sink->state() == QAudio::IdleState) sink->suspend();
+    });
+}
+
+void SoundOutput::Resume()
+{
+    QAudioSink* sink = sink_.get();
+    OnObjectThread(sink, [sink] {
+        if (sink->state() == QAudio::SuspendedState) sink->resume();
+    });
 }
 
 }  // namespace kestrine::platform

@@ -1,33 +1,74 @@
 #pragma once
-// Decoded PCM to the default sound device. The streaming thread pushes each sample as it falls due;
-// the device pulls from a small queue on the GUI thread, and plays silence when the queue runs dry
-// (paused, or between seeks) so the device never stalls.
+// Decoded PCM to the default sound device. The streaming thread pushes blocks of samples, each
+// placed at the byte of the device's stream where it has to sound (or straight after what is
+// queued); the device pulls from the queue on the GUI thread and gets silence wherever nothing is
+// placed (paused, between seeks, before a block's place), so it never stalls and its count of
+// bytes played stays a clock.
+#include "platform/com/Types.h"
+#include "platform/render/AudioClock.h"
+
 #include <QAudioFormat>
 #include <QIODevice>
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class QAudioSink;
+class QTimer;
 
 namespace kestrine::platform {
 
 class PcmQueue final : public QIODevice {
 public:
-    void Push(const char* data, std::size_t size);
+    // Called on the reading thread when a block starts to be read: the device byte its first
+    // remaining byte lands on, and how many of its leading bytes were dropped as too late.
+    using StartNotice = std::function<void(std::int64_t deviceByte, std::size_t dropped)>;
+
+    // frameBytes: size of one frame (all channels); tolerance: how far, in bytes, a block may be
+    // off its place and still be played joined to what came before rather than cut or spaced.
+    explicit PcmQueue(std::size_t frameBytes = 1, std::int64_t tolerance = 0);
+
+    // Appends a block after what is queued.
+    void Push(const char* data, std::size_t size) { Place(data, size, std::nullopt, {}); }
+    // Queues a block to sound from device byte `at` (nullopt: after what is queued).
+    void Place(const char* data, std::size_t size, std::optional<std::int64_t> at, StartNotice notice);
     void Clear();
+    // Moves every placed block by delta bytes (the run they were placed for started later).
+    void Shift(std::int64_t delta);
     std::size_t Queued() const;
+    // Bytes handed to the device so far, silence included: the device byte the next read starts at.
+    std::int64_t ReadSoFar() const;
+
     qint64 bytesAvailable() const override;
     bool isSequential() const override { return true; }
+
+    // Runs on the reading thread after each read (the output takes its device readings there).
+    std::function<void()> afterRead;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
+    struct Block {
+        std::vector<char> bytes;
+        std::optional<std::int64_t> at;
+        StartNotice notice;
+        std::size_t used = 0;
+    };
+    std::int64_t Aligned(std::int64_t bytes) const;
+
+    const std::size_t frameBytes_;
+    const std::int64_t tolerance_;
     mutable std::mutex mutex_;
-    std::deque<char> bytes_;
+    std::deque<Block> blocks_;
+    std::size_t queued_ = 0;
+    std::int64_t read_ = 0;
 };
 
 class SoundOutput {
@@ -39,16 +80,42 @@ public:
     SoundOutput& operator=(const SoundOutput&) = delete;
 
     // Any thread.
-    void Push(const char* data, std::size_t size) { queue_.Push(data, size); }
-    void Clear() { queue_.Clear(); }
+    void Push(const char* data, std::size_t size) { queue_->Push(data, size); }
+    void Place(const char* data, std::size_t size, std::optional<std::int64_t> at, PcmQueue::StartNotice notice)
+    {
+        queue_->Place(data, size, at, std::move(notice));
+    }
+    void Clear() { queue_->Clear(); }
+    void Shift(std::int64_t delta) { queue_->Shift(delta); }
+    // Stops and restarts the device's playing (queued sound stays); marshalled to the GUI thread.
+    void Suspend();
+    void Resume();
+
+    // The latest reading of what the device has played, taken on the GUI thread; nullopt before
+    // the device has been read.
+    std::optional<PlayedReading> Reading() const;
+    // Device time handed to the device so far (played or still in its buffers).
+    REFERENCE_TIME WrittenTime() const;
+    std::int64_t BytesPerSecond() const { return bytesPerSecond_; }
+    std::size_t FrameBytes() const { return frameBytes_; }
 
 private:
-    SoundOutput() = default;
-    PcmQueue queue_;
+    SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond);
+    void TakeReading();  // GUI thread
+
+    const std::size_t frameBytes_;
+    const std::int64_t bytesPerSecond_;
+    std::unique_ptr<PcmQueue> queue_;
     std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QTimer> readingTimer_;
+    mutable std::mutex readingMutex_;
+    std::optional<PlayedReading> reading_;
 };
 
 // Whether a default output device exists (CI has none; the renderer then uses its silent sink).
 bool HasSoundDevice();
+
+// Monotonic system time in 100 ns units, the time base of readings and of the silent sink's clock.
+REFERENCE_TIME MonotonicNow();
 
 }  // namespace kestrine::platform
