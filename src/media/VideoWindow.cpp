@@ -53,6 +53,8 @@ void TVideoWindow::Loaded()
 {
     savedStyle_ = WindowStyle();
     savedExStyle_ = WindowStyleEx();
+    // The name is known once loading has finished; lookups by title find the control under it.
+    if (window_) window_->SetTitle(objectName().toStdString());
 }
 
 platform::LONG TVideoWindow::WindowStyle() const
@@ -143,6 +145,11 @@ bool TVideoWindow::VMRAvailable()
 
 HRESULT TVideoWindow::QueryComponentFallback(platform::REFIID riid, void** ppv)
 {
+    if (riid == platform::IID_IVMRWindowlessControl9 && windowlessControl_) {
+        windowlessControl_->AddRef();
+        *ppv = windowlessControl_.Get();
+        return platform::S_OK;
+    }
     if (rendererFilter_) return rendererFilter_->QueryInterface(riid, ppv);
     return platform::E_NOINTERFACE;
 }

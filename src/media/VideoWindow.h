@@ -141,7 +141,8 @@ public:
     void ApplyAspectRatio(bool keep);
 
 protected:
-    // The windowless control first, then the control's own interfaces, then the renderer's.
+    // Past the control's own interfaces (which never overlap these): the windowless control while
+    // there is one, then whatever the renderer answers.
     platform::HRESULT QueryComponentFallback(platform::REFIID riid, void** ppv) override;
 
     void paintEvent(QPaintEvent* e) override;
