@@ -44,6 +44,15 @@ REFERENCE_TIME AudioClock::Read(REFERENCE_TIME now, PlayedReading reading)
     const REFERENCE_TIME dt = now - lastNow_;
     lastNow_ = now;
     if (held_) return value_;
+    if (now - changedAt_ > kStall) {
+        stalled_ = true;
+        value_ += dt;
+        return value_;
+    }
+    if (stalled_) {
+        stalled_ = false;
+        base_ = value_ - played_ - std::max<REFERENCE_TIME>(0, now - changedAt_);
+    }
 
     const REFERENCE_TIME heard = Heard(now);
     REFERENCE_TIME next = value_ + dt;

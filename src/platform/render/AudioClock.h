@@ -3,7 +3,7 @@
 // that reading comes in steps (each time the device takes a block) and stops when the device is
 // paused. AudioClock turns it into a clock that runs at the system clock's pace between readings,
 // follows the device's own pace over time, never goes back and never leaps on a block refill, and
-// stands still while the device is held.
+// stands still while the device is held (paused).
 //
 // Plain value type: the caller serialises access.
 #include "platform/com/Types.h"
@@ -25,6 +25,10 @@ public:
     static constexpr REFERENCE_TIME kResync = 2'000'000;    // 200 ms
     // Ahead of the device by less than this, the clock slows gently instead of standing still.
     static constexpr REFERENCE_TIME kSlack = 150'000;       // 15 ms
+    // A reading that has not moved for this long, unasked, is a device that stalls: the clock
+    // then runs on at the system's pace, so the picture never freezes on a broken device, and
+    // picks the device up again, from where it stands, once it moves.
+    static constexpr REFERENCE_TIME kStall = 5'000'000;     // 500 ms
     // The clock's pace may differ from the system clock's by at most 1/kSlewDivisor.
     static constexpr REFERENCE_TIME kSlewDivisor = 20;      // 5 %
 
@@ -53,6 +57,7 @@ private:
 
     bool started_ = false;
     bool held_ = false;
+    bool stalled_ = false;
     REFERENCE_TIME base_ = 0;       // clock time of device time 0
     REFERENCE_TIME value_ = 0;      // the last time given
     REFERENCE_TIME lastNow_ = 0;
