@@ -5,8 +5,10 @@
 #include "platform/TerminationSignals.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
+#include "Version.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -27,18 +29,47 @@ private:
     bool ok_;
 };
 
+constexpr const char* kUsage =
+    "Usage: kestrine [--version | -h | --help]   (no arguments: start the editor; sources are opened from the Player pane)\n";
+
+// The two switches are answered before any window exists, so they work without a display.
+// Returns the exit code when the command line was answered here, or -1 to start the editor.
+// Everything else is left to the toolkit (-platform, -style, ...); the editor reads no arguments.
+int AnswerCommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrine %s\n", KESTRINE_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (const int code = AnswerCommandLine(argc, argv); code >= 0) return code;
     kestrine::platform::GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("kestrine"));
     // Logout or Ctrl+C ends the loop at once (no close question: nobody may be there to answer it),
     // and the windows' destructors still remove the run's result files.
-    kestrine::platform::TerminationSignals endOnSignal([](int signal) { QCoreApplication::exit(128 + signal); });
+    // A signal can come while the missing-cutter warning is still up, before the main loop runs: that
+    // ends only the warning's own loop, so it is remembered here and the main loop is never entered.
+    int endedBySignal = 0;
+    kestrine::platform::TerminationSignals endOnSignal([&endedBySignal](int signal) {
+        endedBySignal = 128 + signal;
+        QCoreApplication::exit(endedBySignal);
+    });
     try {
         ObjectRuntime objects;
         kestrine::ui::TForm1 form1;
+        if (endedBySignal != 0) return endedBySignal;
         // Owned by the main window; lives, hidden or shown, until the end of the run.
         auto* form2 = new kestrine::ui::TForm2(&form1);
         form1.AttachLogWindow(*form2);
