@@ -141,6 +141,20 @@ TEST_F(VideoWindowPicture, WindowlessModeDrawsIntoTheControl)
     EXPECT_EQ(Renderer().Widget()->parentWidget(), video);
 }
 
+TEST_F(VideoWindowPicture, TheRealWorldSampleShowsItsPictureInThePane)
+{
+    const auto sample = test::SharedMediaDir() / "wmv9-wma2-768x576.wmv";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no sample at " << sample;
+    LinkAsTheEditorDoes();
+    LoadPaused(sample);
+    EXPECT_EQ(Renderer().Widget()->geometry(), kPaneRect);
+    const QImage shot = OwnerShot().copy(kPaneRect);
+    int lit = 0;
+    for (int y = 0; y < shot.height(); y += 4)
+        for (int x = 0; x < shot.width(); x += 4) lit += IsBlack(shot.pixel(x, y)) || Near(shot.pixel(x, y), kOwnerColour, 3) ? 0 : 1;
+    EXPECT_GT(lit, (shot.width() / 4) * (shot.height() / 4) / 4) << "the pane shows a picture, not black nor the window behind";
+}
+
 TEST_F(VideoWindowPicture, PaintingFillsBlackAndThenTellsOnPaint)
 {
     int painted = 0;
