@@ -213,6 +213,28 @@ TEST_F(VideoWindowFullScreen, InFullScreenMouseEventsCarryTheCursorsScreenPoint)
     EXPECT_EQ(downs[0].x, 3) << "back in the control: its own coordinates";
 }
 
+TEST_F(VideoWindowFullScreen, ADoubleClickHandlerTogglesFullScreenFromInsideTheRenderersOwnEvent)
+{
+    // As the panes do it: the handler moves the very window whose event is being delivered.
+    video->OnDblClick = [this](QObject*) { video->SetFullScreen(!video->FullScreen()); };
+    video->SetFullScreenTopMost(true);
+    video->SetFilterGraph(graph.get());
+    LoadPaused(PlainVideo());
+    MouseOnRenderer(QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(8, 8));
+    PumpPosted();
+    ASSERT_TRUE(video->OwnerlessFullScreen());
+    EXPECT_EQ(RendererWidget().geometry(), QRect(QPoint(0, 0), ScreenSize()));
+    MouseOnRenderer(QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(8, 8));
+    PumpPosted();
+    EXPECT_FALSE(video->OwnerlessFullScreen());
+    EXPECT_EQ(RendererWidget().parentWidget(), owner.get());
+    EXPECT_EQ(RendererWidget().geometry(), kPaneRect);
+    // Still playing into the window it is back in.
+    ASSERT_TRUE(graph->Play());
+    const auto shown = Renderer().PresentedCount();
+    EXPECT_TRUE(PumpUntil([&] { return Renderer().PresentedCount() > shown; }));
+}
+
 TEST_F(VideoWindowFullScreen, TheContextMenuIsSwallowedInFullScreenAndPassedOnOtherwise)
 {
     ContextMenuCounter counter;
