@@ -58,7 +58,12 @@ REFERENCE_TIME AudioClock::Read(REFERENCE_TIME now, PlayedReading reading)
     REFERENCE_TIME next = value_ + dt;
     if (heard > next) {
         const REFERENCE_TIME behind = heard - next;
-        next += behind > kResync ? behind : std::min(behind, dt / kSlewDivisor);
+        // A small lag is made up at a slightly quicker pace; a large one (the device's report
+        // moved on at once) within a few tenths of a second, since while it lasts the picture
+        // runs ahead of the sound.
+        REFERENCE_TIME step = std::min(behind, dt / kSlewDivisor);
+        if (behind > kQuickCatchUp) step = std::max(step, behind * dt / kCatchUpSpan);
+        next += behind > kResync ? behind : std::min(step, behind);
     } else if (heard < next) {
         const REFERENCE_TIME ahead = next - heard;
         // A little ahead is the jitter of the readings: slow down. Far ahead, the device has

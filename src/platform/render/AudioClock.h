@@ -23,6 +23,9 @@ public:
     static constexpr REFERENCE_TIME kMaxCarry = 2'500'000;  // 250 ms
     // Behind the device by more than this (a stall of the caller), the clock catches up at once.
     static constexpr REFERENCE_TIME kResync = 2'000'000;    // 200 ms
+    // Behind the device by more than this, the clock makes the lag up over about kCatchUpSpan.
+    static constexpr REFERENCE_TIME kQuickCatchUp = 300'000;  // 30 ms
+    static constexpr REFERENCE_TIME kCatchUpSpan = 1'500'000; // 150 ms
     // Ahead of the device by less than this, the clock slows gently instead of standing still.
     static constexpr REFERENCE_TIME kSlack = 150'000;       // 15 ms
     // A reading that has not moved for this long, unasked, is a device that stalls: the clock
@@ -50,6 +53,9 @@ public:
     REFERENCE_TIME DeviceTimeAt(REFERENCE_TIME clockTime) const { return clockTime - base_; }
     // And back: the clock time at which a point of the device's timeline sounds.
     REFERENCE_TIME ClockTimeAt(REFERENCE_TIME deviceTime) const { return deviceTime + base_; }
+    // Moves when the clock takes up a device again after a stall or a reopening: what was placed
+    // on the device's timeline by the old origin moves by the same amount.
+    REFERENCE_TIME Origin() const { return base_; }
 
 private:
     // What the device is heard to have played by now, on the clock's scale.

@@ -348,11 +348,23 @@ REFERENCE_TIME AudioRenderer::ClockTime()
         std::lock_guard lock(outputMutex_);
         if (output_) reading = output_->Reading();
     }
-    std::lock_guard lock(clockMutex_);
-    // With a device, what it has played; with the silent sink, the system's monotonic clock.
-    const REFERENCE_TIME t = reading ? deviceClock_.Read(now, *reading) : now;
-    lastClockTime_ = std::max(lastClockTime_, t);
-    return lastClockTime_;
+    REFERENCE_TIME moved = 0;
+    REFERENCE_TIME result = 0;
+    {
+        std::lock_guard lock(clockMutex_);
+        // With a device, what it has played; with the silent sink, the system's monotonic clock.
+        const REFERENCE_TIME before = deviceClock_.Started() ? deviceClock_.Origin() : 0;
+        const REFERENCE_TIME t = reading ? deviceClock_.Read(now, *reading) : now;
+        if (reading && before != 0) moved = deviceClock_.Origin() - before;
+        lastClockTime_ = std::max(lastClockTime_, t);
+        result = lastClockTime_;
+    }
+    if (moved != 0) {
+        // The device's timeline moved under the clock: queued blocks keep their clock times.
+        std::lock_guard lock(outputMutex_);
+        if (output_) output_->Shift(-moved * output_->BytesPerSecond() / kUnitsPerSecond);
+    }
+    return result;
 }
 
 bool AudioRenderer::WaitForClockTime(REFERENCE_TIME target, DWORD maxWaitMs)

@@ -140,8 +140,9 @@ std::unique_ptr<SoundOutput> SoundOutput::Open(const QAudioFormat& format)
     std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
     out->queue_->open(QIODevice::ReadOnly);
     out->sink_ = std::make_unique<QAudioSink>(device, format);
-    // A short device buffer keeps what is queued beyond our reach small.
-    out->sink_->setBufferSize(format.bytesForDuration(40'000));
+    // The device keeps its own buffer size: sound is placed on the device's stream where it has to
+    // sound and the clock follows what was played, so the buffer's depth costs no sync, and a
+    // buffer too short for the sound server starves it.
     SoundOutput* self = out.get();
     out->queue_->afterRead = [self] { self->TakeReading(); };
     // Readings also between the device's pulls, so the clock has fresh ones to follow.
