@@ -44,6 +44,9 @@ public:
     // Bytes handed to the device so far, silence included: the device byte the next read starts at.
     std::int64_t ReadSoFar() const;
 
+    // Always unbuffered: a read-ahead buffer would take silence from the timeline before a block
+    // placed there arrives, and count bytes as handed to the device that it has not taken.
+    bool open(OpenMode mode) override { return QIODevice::open(mode | QIODevice::Unbuffered); }
     qint64 bytesAvailable() const override;
     bool isSequential() const override { return true; }
 
