@@ -2,7 +2,7 @@
 """Cut and join against their peers, side by side in one run.
 
 On the 500 MB benchmark source (page cache warm):
-  cut   asfbin.exe -i SRC -o OUT -start 150 -stop 450 -y
+  cut   asfbin.exe -i SRC -o OUT -start 150 -stop 450 -y   (the middle half of a source of any length)
         against cp of a file of the output's size, cp followed by an fsync of the copy (asfbin.exe
         syncs its output before publishing it), and ffmpeg -ss 150 -to 450 -i SRC -c copy -map 0 OUT;
   join  asfbin.exe -i FIRST_HALF -i SECOND_HALF -o OUT -y
@@ -11,7 +11,9 @@ Each command runs several times, alternating with its peers; the best time of ea
 memory comes from GNU time; a cut of a 60 s file beside the 600 s one shows it does not grow with
 the file. Prints BENCH lines.
 
-    bench/cut_join.py [--asfbin PATH] [--runs N] [--work DIR] [FILE]
+    bench/cut_join.py [--asfbin PATH] [--runs N] [--work DIR] [--seconds S] [FILE]
+
+Without FILE the source is made (once) by bench/make_bench_media.sh, S seconds long (default 600).
 """
 import argparse
 import os
@@ -74,18 +76,31 @@ def bench(label, ours, peers, runs, outputs):
     return results
 
 
+def duration_seconds(path):
+    out = subprocess.check_output(["ffprobe", "-v", "error", "-show_entries", "format=duration",
+                                   "-of", "default=noprint_wrappers=1:nokey=1", path], text=True)
+    return float(out.strip())
+
+
 def main():
     ap = argparse.ArgumentParser()
     default_build = os.environ.get("KESTRINE_BUILD_DIR", os.path.join(TOP, "build"))
     ap.add_argument("--asfbin", default=os.path.join(default_build, "bin", "asfbin.exe"))
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--work", default=os.environ.get("KESTRINE_BENCH_MEDIA", "/tmp/kestrine-bench"))
+    ap.add_argument("--seconds", type=int, default=600)
     ap.add_argument("file", nargs="?")
     args = ap.parse_args()
 
     make = os.path.join(HERE, "make_bench_media.sh")
-    src = args.file or subprocess.check_output([make], text=True).strip()
-    small = subprocess.check_output([make, "60"], text=True).strip()
+    src = args.file or subprocess.check_output([make, str(args.seconds)], text=True).strip()
+    # The cut takes the middle half and the join puts the two halves back together, so the figures
+    # keep their meaning for a source of any length: 150 s to 450 s of the 600 s one.
+    length = int(duration_seconds(src))
+    quarter, half, three_quarters = length // 4, length // 2, 3 * length // 4
+    # The memory figure needs a file a tenth as long, cut in the same proportions.
+    small_length = max(8, length // 10)
+    small = subprocess.check_output([make, str(small_length)], text=True).strip()
     work = os.path.join(args.work, "cut_join")
     os.makedirs(work, exist_ok=True)
     out = os.path.join(work, "out.wmv")
@@ -93,28 +108,30 @@ def main():
     sized = os.path.join(work, "sized.bin")
     warm(src)
 
-    # Cut 150 s to 450 s.
-    cut = [args.asfbin, "-i", src, "-o", out, "-start", "150", "-stop", "450", "-y"]
+    # Cut the middle half.
+    cut = [args.asfbin, "-i", src, "-o", out, "-start", str(quarter), "-stop", str(three_quarters), "-y"]
     run_measured(cut)
     os.replace(out, sized)  # a file of the output's size for cp
     warm(sized)
     cp = ["cp", sized, peer_out]
     cp_sync = ["sh", "-c", 'cp "$1" "$2" && sync "$2"', "sh", sized, peer_out]
-    ffmpeg_cut = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-ss", "150", "-to", "450", "-i", src,
+    ffmpeg_cut = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-ss", str(quarter), "-to", str(three_quarters), "-i", src,
                   "-c", "copy", "-map", "0", peer_out]
     bench("cut", cut, {"cp": cp, "cp_fsync": cp_sync, "ffmpeg": ffmpeg_cut}, args.runs, [out, peer_out])
 
     # Memory does not grow with the file: the same cut shape on a file a tenth the size.
-    small_cut = [args.asfbin, "-i", small, "-o", out, "-start", "15", "-stop", "45", "-y"]
+    small_cut = [args.asfbin, "-i", small, "-o", out, "-start", str(small_length // 4),
+                 "-stop", str(3 * small_length // 4), "-y"]
     _, small_rss = run_measured(small_cut)
     print(f"BENCH cut_small_file_peak_rss {small_rss:.1f} MB")
 
-    # Join of the two halves.
-    first = os.path.join(work, "first.wmv")
-    second = os.path.join(work, "second.wmv")
+    # Join of the two halves, kept per source so that sources of other lengths do not reuse them.
+    stem = os.path.splitext(os.path.basename(src))[0]
+    first = os.path.join(work, stem + ".first.wmv")
+    second = os.path.join(work, stem + ".second.wmv")
     if not (os.path.exists(first) and os.path.exists(second)):
-        run_measured([args.asfbin, "-i", src, "-o", first, "-stop", "300", "-y"])
-        run_measured([args.asfbin, "-i", src, "-o", second, "-start", "300", "-y"])
+        run_measured([args.asfbin, "-i", src, "-o", first, "-stop", str(half), "-y"])
+        run_measured([args.asfbin, "-i", src, "-o", second, "-start", str(half), "-y"])
     warm(first)
     warm(second)
     join = [args.asfbin, "-i", first, "-i", second, "-o", out, "-y"]
