@@ -36,15 +36,17 @@ REFERENCE_TIME AudioClock::Read(REFERENCE_TIME now, PlayedReading reading)
         played_ = reading.played;
         changedAt_ = reading.at;
         base_ = value_ - reading.played - age;
+        moved_ = false;
     } else if (reading.played > played_) {
         if (reading.at > changedAt_) gap_ = std::max(reading.at - changedAt_, gap_ - gap_ / 8);
         played_ = reading.played;
         changedAt_ = std::max(reading.at, changedAt_);
+        moved_ = true;
     }
     const REFERENCE_TIME dt = now - lastNow_;
     lastNow_ = now;
     if (held_) return value_;
-    if (now - changedAt_ > kStall) {
+    if (now - changedAt_ > (moved_ ? kStall : kStartStall)) {
         stalled_ = true;
         value_ += dt;
         return value_;

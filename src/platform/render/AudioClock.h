@@ -32,6 +32,8 @@ public:
     // then runs on at the system's pace, so the picture never freezes on a broken device, and
     // picks the device up again, from where it stands, once it moves.
     static constexpr REFERENCE_TIME kStall = 5'000'000;     // 500 ms
+    // A device that has not played anything yet may take longer to start.
+    static constexpr REFERENCE_TIME kStartStall = 20'000'000;  // 2 s
     // The clock's pace may differ from the system clock's by at most 1/kSlewDivisor.
     static constexpr REFERENCE_TIME kSlewDivisor = 20;      // 5 %
 
@@ -64,6 +66,7 @@ private:
     bool started_ = false;
     bool held_ = false;
     bool stalled_ = false;
+    bool moved_ = false;            // the reading has advanced since the clock started
     REFERENCE_TIME base_ = 0;       // clock time of device time 0
     REFERENCE_TIME value_ = 0;      // the last time given
     REFERENCE_TIME lastNow_ = 0;

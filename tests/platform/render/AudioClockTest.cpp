@@ -191,3 +191,32 @@ TEST(AudioClock, CatchesUpAtOnceAfterALongStallOfItsReader)
     const REFERENCE_TIME after = clock.Read(poll.Now() + 1'000 * kMs, device.Reading());
     EXPECT_LE(std::abs(after - (origin + device.Truth())), 25 * kMs);
 }
+
+TEST(AudioClock, WaitsForADeviceThatIsSlowToStartButNotForOneThatNeverDoes)
+{
+    // The device takes 1.2 s to start playing: the clock waits for it (the sound it is given sounds
+    // only then), and follows it from there.
+    FakeDevice slow(1.0, 10 * kMs);
+    slow.SetPlaying(false);
+    AudioClock clock;
+    Poller poll(clock, slow);
+    poll.For(1 * kMs);
+    const REFERENCE_TIME start = poll.Last();
+    poll.For(1'200 * kMs);
+    EXPECT_LE(poll.Last() - start, AudioClock::kMinCarry + AudioClock::kSlack) << "ran on before the device started";
+    slow.SetPlaying(true);
+    poll.For(1'000 * kMs);
+    EXPECT_NEAR(static_cast<double>(poll.Last() - start), static_cast<double>(slow.Truth()), 30.0 * kMs)
+        << "the clock's start is the device's start";
+    EXPECT_LE(poll.MaxStepExcess(), 0);
+
+    // One that never plays holds the clock for a while only.
+    FakeDevice dead(1.0, 10 * kMs);
+    dead.SetPlaying(false);
+    AudioClock other;
+    Poller wait(other, dead);
+    wait.For(1 * kMs);
+    const REFERENCE_TIME from = wait.Last();
+    wait.For(4'000 * kMs);
+    EXPECT_GT(wait.Last() - from, 1'500 * kMs) << "a device that never starts froze the clock";
+}
