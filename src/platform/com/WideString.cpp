@@ -14,49 +14,72 @@ std::size_t WideLength(LPCWSTR text)
     return n;
 }
 
+namespace {
+
+// Bytes that are not UTF-8 (a file name from a Latin-1 disk, say) travel as the lone low surrogates
+// U+DC80..U+DCFF, one per byte, and come back as the same bytes: a path handed through the wide
+// interfaces still names the same file.
+constexpr char16_t kEscapedByteBase = 0xDC00;
+
+bool IsEscapedByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
+
+// The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
+// are not one (a stray continuation, an overlong form, a surrogate, past U+10FFFF, cut short).
+std::size_t DecodeOne(std::string_view text, std::size_t at, char32_t& cp)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t extra = 0;
+    char32_t lowest = 0;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        cp = lead & 0x1F;
+        extra = 1;
+        lowest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        cp = lead & 0x0F;
+        extra = 2;
+        lowest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        cp = lead & 0x07;
+        extra = 3;
+        lowest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + extra >= text.size()) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < lowest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
+}  // namespace
+
 WideString ToWide(std::string_view utf8)
 {
     WideString out;
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        char32_t cp = 0xFFFD;
-        std::size_t extra = 0;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            extra = 3;
-        } else {
-            extra = 0;
-            cp = 0xFFFD;
+        char32_t cp = 0;
+        const std::size_t length = DecodeOne(utf8, i, cp);
+        if (length == 0) {
+            out.push_back(static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(utf8[i])));
+            ++i;
+            continue;
         }
-        bool ok = i + extra < utf8.size() || extra == 0;
-        for (std::size_t k = 1; ok && k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(utf8[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok) {
-            cp = 0xFFFD;
-            extra = 0;
-        }
-        i += extra + 1;
-        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        i += length;
+        if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char16_t>(cp));
         } else {
-            out.push_back(u'\uFFFD');
+            out.push_back(static_cast<char16_t>(cp));
         }
     }
     return out;
@@ -71,6 +94,9 @@ std::string ToUtf8(std::u16string_view wide)
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
+        } else if (IsEscapedByte(wide[i])) {
+            out.push_back(static_cast<char>(wide[i] - kEscapedByteBase));
+            continue;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
