@@ -587,15 +587,20 @@ HRESULT FilterGraphManager::RunLocked()
     std::size_t renderers = 0;
     for (const Member& m : members_)
         if (IsRenderer(m.filter.Get()) && HasConnectedPin(m.filter.Get(), PINDIR_INPUT)) ++renderers;
+    bool alreadyEnded = false;
     {
         std::lock_guard lock(completionMutex_);
         expectedRenderers_ = renderers;
+        alreadyEnded = completionSent_;
     }
     runStart_ = ClockNow(clock_.Get()) + kStartLatency - pausedStreamTime_;
     HRESULT failure = S_OK;
     for (const ComPtr<IBaseFilter>& f : FiltersDownstreamFirst())
         if (const HRESULT hr = f->Run(runStart_); FAILED(hr)) failure = hr;
     state_ = State_Running;
+    // Paused at the end after completing, nothing is left to play: running again completes again at
+    // once, rather than run silently with no end.
+    if (alreadyEnded) events_.Push(EC_COMPLETE, S_OK, 0);
     return failure;
 }
 

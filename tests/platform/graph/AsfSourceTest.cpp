@@ -123,6 +123,25 @@ TEST_F(AsfSourcePlayback, PlaysToTheEndAndCompletesOnce)
     LONG_PTR p2 = 0;
     while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) completions += code == EC_COMPLETE;
     EXPECT_EQ(completions, 1);
+
+    // Paused at the end and run again: nothing is left, so it completes again rather than run on.
+    const auto completesAgain = [&] {
+        while (events->GetEvent(&code, &p1, &p2, 5000) == S_OK)
+            if (code == EC_COMPLETE) return true;
+        return false;
+    };
+    ASSERT_EQ(control->Pause(), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(completesAgain());
+
+    // After a seek back the file plays again before it completes.
+    ASSERT_EQ(control->Pause(), S_OK);
+    ASSERT_EQ(position->put_CurrentPosition(3.0), S_OK);
+    const std::size_t shown = videoSink->PresentedCount();
+    ASSERT_EQ(control->Run(), S_OK);
+    clock->Advance(FilterGraphStartLatencyForTests() + 2 * kUnitsPerSecond);
+    EXPECT_TRUE(completesAgain());
+    EXPECT_GE(videoSink->PresentedCount(), shown + 20);
 }
 
 TEST(AsfSourceFile, RefusesFilesItCannotRead)
