@@ -24,8 +24,9 @@ void TForm1::CreateCaptionFrame()
 void TForm1::ReleaseCaptionFrame()
 {
     if (!captionFrame_) return;
+    // Hiding deactivates the frame, whose caption handlers still need it.
+    captionFrame_->hide();
     const std::unique_ptr<TCaptionFrame> frame = std::move(captionFrame_);
-    frame->hide();
     // The frame would delete its children, this window among them.
     setParent(nullptr);
 }
@@ -79,6 +80,7 @@ void TForm1::WMNCPaint()
 
 void TForm1::WMNCActivate(bool active)
 {
+    if (!captionFrame_) return;  // the window is being taken apart
     TCaptionStrip& strip = *captionFrame_->CaptionBar;
     strip.SetCaptionActive(active);
     strip.PaintStandard();
