@@ -35,6 +35,7 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
     ConnectRecordingHandlers();
     ConnectRecorderPaneHandlers();
     ConnectPlayerPaneHandlers();
+    ConnectMediaControlHandlers();
     FormCreate();
 }
 

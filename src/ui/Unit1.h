@@ -24,6 +24,10 @@
 #include <optional>
 #include <string>
 
+namespace kestrine::media {
+class TVideoWindow;
+}
+
 namespace kestrine::ui {
 
 class TForm2;
@@ -51,7 +55,7 @@ public:
     QCheckBox* CheckBox1;
     QToolButton* sp1;
     QFrame* Bevel1;
-    QWidget* VideoWindow1;
+    media::TVideoWindow* VideoWindow1;
     TMyTrackBar* TrackBar1;
     QWidget* ToolBar1;
     QToolButton* ToolButton17;  // Open
@@ -73,7 +77,7 @@ public:
     QLabel* StaticText2;
     QCheckBox* CheckBox2;
     QFrame* Bevel2;
-    QWidget* VideoWindow2;
+    media::TVideoWindow* VideoWindow2;
     TMyTrackBar* TrackBar2;
     QWidget* ToolBar2;
     QToolButton* ToolButton28;  // Play
@@ -191,6 +195,26 @@ public:
     using CutterRunFunction = std::function<void(const std::string& commandLine, core::LogText& log, std::int64_t pipeSize)>;
     CutterRunFunction CutterRun = core::RunCutter;
 
+    // ---- the Player pane's Open ----
+    void ToolButton17Click();
+
+    // ---- each pane's media controls: volume, mute, aspect, full screen, right-click transport ----
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void TrackBar3Change();
+    void TrackBar4Change();
+    void TrackBar3Enter();
+    void TrackBar4Enter();
+    void VideoWindow1DblClick();
+    void VideoWindow2DblClick();
+    void VideoWindow1MouseDown(Qt::MouseButton Button);
+    void VideoWindow2MouseDown(Qt::MouseButton Button);
+    // The volume slider's position while its pane is muted.
+    std::int32_t PlayerMuteSavedPosition = 0;
+    std::int32_t RecorderMuteSavedPosition = 0;
+
     // True while a Record or keyframe query waits for the cutter; Open, Record, Undo and Save are refused then.
     bool CutterRunning() const { return cutterRunning_; }
 
@@ -201,6 +225,30 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The controls one pane's media handlers act on.
+    struct PaneControls {
+        media::TFilterGraph* graph;
+        media::TVideoWindow* video;
+        TMyTrackBar* positionSlider;
+        QTimer* timer;
+        QToolButton* playButton;
+        QToolButton* stopButton;
+        TMyTrackBar* volumeSlider;
+        QCheckBox* muteBox;
+        QCheckBox* aspectBox;
+        std::int32_t& volume;
+        std::int32_t& mutedAt;
+    };
+    PaneControls PlayerControls();
+    PaneControls RecorderControls();
+    void ConnectMediaControlHandlers();
+    static void FocusPositionSlider(const PaneControls& pane);
+    static void VolumeSliderChanged(const PaneControls& pane);
+    static void MuteBoxClicked(const PaneControls& pane);
+    static void AspectBoxClicked(const PaneControls& pane);
+    static void VideoDoubleClicked(const PaneControls& pane);
+    static void VideoMouseDown(const PaneControls& pane, Qt::MouseButton button);
+
     void CreateControls();
     void CreatePlayerPane();
     void CreateVolumeColumn();

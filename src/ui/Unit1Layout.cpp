@@ -1,6 +1,7 @@
 // The main window's controls: their kinds, names, places, captions, hints and start states.
 #include "ui/Unit1.h"
 #include "ui/Fonts.h"
+#include "media/VideoWindow.h"
 
 namespace kestrine::ui {
 
@@ -34,14 +35,17 @@ QLabel* PaneTitle(QWidget* parent, const char* name, const QString& text, const 
     return label;
 }
 
-QWidget* BlackVideoArea(QWidget* parent, const char* name, const QRect& place)
+// A pane's video window: the mixing renderer in a window of its own laid over the control,
+// stretching the picture until the pane's aspect box says otherwise, full screen above all else.
+media::TVideoWindow* VideoArea(QWidget* parent, const char* name, const QRect& place)
 {
-    auto* video = Named(new QWidget(parent), name);
+    auto* video = Named(new media::TVideoWindow(parent), name);
     video->setGeometry(place);
-    video->setAutoFillBackground(true);
-    QPalette pal = video->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    video->setPalette(pal);
+    video->SetMode(media::TVideoMode::vmVMR);
+    video->VMROptions().SetMode(media::TVMRVideoMode::vmrWindowed);
+    video->VMROptions().SetKeepAspectRatio(false);
+    video->SetFullScreenTopMost(true);
+    video->setFocusPolicy(Qt::NoFocus);
     return video;
 }
 
@@ -167,7 +171,7 @@ void TForm1::CreatePlayerPane()
     sp1->setCheckable(true);
     sp1->setFocusPolicy(Qt::NoFocus);
 
-    VideoWindow1 = BlackVideoArea(this, "VideoWindow1", QRect(16, 28, 320, 240));
+    VideoWindow1 = VideoArea(this, "VideoWindow1", QRect(16, 28, 320, 240));
     Bevel1 = Bevel(this, "Bevel1", QRect(15, 27, 322, 242));
     TrackBar1 = PositionSlider(this, "TrackBar1", QRect(8, 270, 337, 33), TTickStyle::tsManual);
 
@@ -227,7 +231,7 @@ void TForm1::CreateRecorderPane()
 {
     StaticText2 = PaneTitle(this, "StaticText2", QStringLiteral("Recorder"), QRect(408, 8, 56, 17), Qt::red);
     CheckBox2 = CheckBox(this, "CheckBox2", QStringLiteral("Original Aspect Ratio "), QRect(480, 8, 137, 17));
-    VideoWindow2 = BlackVideoArea(this, "VideoWindow2", QRect(408, 28, 320, 240));
+    VideoWindow2 = VideoArea(this, "VideoWindow2", QRect(408, 28, 320, 240));
     Bevel2 = Bevel(this, "Bevel2", QRect(407, 27, 322, 242));
     TrackBar2 = PositionSlider(this, "TrackBar2", QRect(400, 270, 337, 33), TTickStyle::tsAuto);
 
@@ -259,6 +263,9 @@ void TForm1::CreateNonVisual()
     FilterGraph2 = Named(new media::TFilterGraph(this), "FilterGraph2");
     FilterGraph1->SetGraphEdit(false);
     FilterGraph2->SetGraphEdit(false);
+    for (media::TVideoWindow* video : {VideoWindow1, VideoWindow2}) video->Loaded();
+    VideoWindow1->SetFilterGraph(FilterGraph1);
+    VideoWindow2->SetFilterGraph(FilterGraph2);
 
     OpenDialog1.Filter = "ASF files (*.asf; *.wmv)|*.asf;*.wmv|WMA Files (*.wma)|*.wma";
     OpenDialog1.DefaultExt = "asf";

@@ -13,6 +13,7 @@ using core::Edit;
 
 void TForm1::ConnectPlayerPaneHandlers()
 {
+    connect(ToolButton17, &QToolButton::clicked, this, [this] { ToolButton17Click(); });
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
     connect(ToolButton1, &QToolButton::clicked, this, [this] { ToolButton1Click(); });

@@ -112,7 +112,12 @@ void TForm1::ToolButton24Click()
             }
         }
     }
-    if (!haveResult) return;
+    if (!haveResult) {
+        // The cutter's own words say why; with the LOG hidden the Record would seem to do nothing.
+        sp1->setChecked(true);
+        sp1Click();
+        return;
+    }
     try {
         // ResultName now names the newest file: the joined result, or on a first Record the cut itself.
         LoadResult(core::SegmentPath(Edit), true);

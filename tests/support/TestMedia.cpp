@@ -260,6 +260,17 @@ double ProbeDurationSeconds(const std::filesystem::path& file)
     return v;
 }
 
+double ProbeVideoDurationSeconds(const std::filesystem::path& file)
+{
+    ProgramResult r = RunProgram("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=duration",
+                                             "-of", "default=noprint_wrappers=1:nokey=1", file.string()});
+    std::istringstream num(r.out);
+    num.imbue(std::locale::classic());
+    double v = -1.0;
+    if (r.exitCode != 0 || !(num >> v)) return -1.0;
+    return v;
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);

@@ -65,6 +65,9 @@ std::vector<double> ProbeVideoKeyframeTimes(const std::filesystem::path& file);
 
 // ffprobe -show_entries format=duration, in seconds; negative when ffprobe gives none.
 double ProbeDurationSeconds(const std::filesystem::path& file);
+// ffprobe's duration of the first video stream, in seconds; negative when ffprobe gives none. Unlike
+// the file's duration it leaves out sound that runs on past the last picture.
+double ProbeVideoDurationSeconds(const std::filesystem::path& file);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);

@@ -1,0 +1,105 @@
+#pragma once
+// The editor as a user meets it: a main window with its LOG window, the real cutter beside it, and
+// the dialogs answered by the test. Files are opened through Open and its dialog.
+#include "FormFixture.h"
+
+#include "core/CutterRunner.h"
+#include "core/EditState.h"
+#include "media/VideoWindow.h"
+#include "platform/com/ComRuntime.h"
+#include "support/TestMedia.h"
+#include "support/TestPictures.h"
+#include "ui/Unit2.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrine::test {
+
+class EditorTest : public FormTest {
+protected:
+    void SetUp() override
+    {
+        FormTest::SetUp();
+        ASSERT_TRUE(platform::SUCCEEDED(platform::CoInitialize(nullptr)));
+        form = MakeForm();
+        logWindow = std::make_unique<ui::TForm2>(form.get());
+        form->AttachLogWindow(*logWindow);
+        core::Edit.EditorDir = BinDir().string() + "/";
+        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize) {
+            cutterLines.push_back(line);
+            core::RunCutter(line, log, pipeSize);
+        };
+        form->show();
+    }
+
+    void TearDown() override
+    {
+        logWindow.reset();
+        form.reset();
+        platform::CoUninitialize();
+        FormTest::TearDown();
+    }
+
+    // Open with the dialog answered by `file`.
+    void OpenThroughDialog(const std::filesystem::path& file)
+    {
+        dialogs->AnswerFile(file.string());
+        form->ToolButton17Click();
+    }
+
+    double PlayerPosition() const
+    {
+        double now = -1;
+        if (form->PlayerMediaPosition) form->PlayerMediaPosition->get_CurrentPosition(&now);
+        return now;
+    }
+
+    // Runs the event loop until `done` holds; false after `seconds`.
+    template <class Condition>
+    static bool DispatchUntil(Condition done, int milliseconds = 30000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > milliseconds) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+    // Lets posted pictures and events arrive.
+    static void Settle(int milliseconds = 300)
+    {
+        DispatchUntil([] { return false; }, milliseconds);
+    }
+
+    // What the main window shows over a pane's video window.
+    QImage Shown(const media::TVideoWindow& video) const
+    {
+        return form->grab(video.geometry()).toImage().convertToFormat(QImage::Format_RGB888);
+    }
+
+    // Waits until the pane shows ffmpeg's frame at `seconds` rather than the given other frames.
+    bool WaitForFrame(const media::TVideoWindow& video, const std::filesystem::path& file, double seconds,
+                      std::initializer_list<double> otherSeconds)
+    {
+        const QSize size = video.size();
+        const QImage expected = FfmpegFrameAt(file, seconds, size);
+        std::vector<QImage> others;
+        for (double s : otherSeconds) others.push_back(FfmpegFrameAt(file, s, size));
+        return DispatchUntil([&] { return ShowsFrame(Shown(video), expected, others); }, 10000);
+    }
+
+    std::unique_ptr<ui::TForm1> form;
+    std::unique_ptr<ui::TForm2> logWindow;
+    std::vector<std::string> cutterLines;
+};
+
+}  // namespace kestrine::test
