@@ -209,6 +209,12 @@ Played PlayOurs(const std::filesystem::path& file)
     graph->AddFilter(sound.Get(), u"Audio Renderer");
     if (FAILED(graph->RenderFile(ToWide(file.string()).c_str(), nullptr))) return result;
     result.device = sound->PlaysToDevice();
+    // A sound server may take a second or so to start a new stream; measured is playback after it.
+    if (result.device) {
+        QElapsedTimer warm;
+        warm.start();
+        while (warm.elapsed() < 1500) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
     auto control = graph.Query<IMediaControl>();
     control->Run();
     QElapsedTimer timer;

@@ -259,7 +259,7 @@ REFERENCE_TIME AudioRenderer::DeviceLead() const
     const auto reading = output_->Reading();
     const REFERENCE_TIME unplayed = reading ? std::max<REFERENCE_TIME>(0, output_->WrittenTime() - reading->played) : 0;
     // The device takes blocks a period ahead of what it plays; a block must be queued before that.
-    return std::clamp<REFERENCE_TIME>(unplayed + 40 * kMs, 60 * kMs, 1000 * kMs);
+    return std::clamp<REFERENCE_TIME>(unplayed + 120 * kMs, 150 * kMs, 1500 * kMs);
 }
 
 HRESULT AudioRenderer::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start)
