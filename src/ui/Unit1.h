@@ -197,6 +197,8 @@ public:
 
     // ---- the Player pane's Open ----
     void ToolButton17Click();
+    // Open's work once a file is chosen (also for a file named on the command line).
+    void OpenSource(const std::string& path);
 
     // ---- each pane's media controls: volume, mute, aspect, full screen, right-click transport ----
     void CheckBox1Click();

@@ -36,7 +36,13 @@ void TForm1::ToolButton17Click()
     // The LOG and the keyframe list belong to the run in progress until it ends.
     if (cutterRunning_) return;
     if (!OpenDialog1.Execute()) return;
-    OpenDialog1.FileName = platform::ShortPathName(OpenDialog1.FileName);
+    OpenSource(OpenDialog1.FileName);
+}
+
+void TForm1::OpenSource(const std::string& path)
+{
+    if (cutterRunning_) return;
+    OpenDialog1.FileName = platform::ShortPathName(path);
     if (!FilterGraph1->Active()) FilterGraph1->SetActive(true);
 
     // Sound alone: no renderer windows in either pane.
