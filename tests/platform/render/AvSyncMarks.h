@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace kestrine::platform::testing {
 
 inline constexpr int kMarkedSeconds = 6;
