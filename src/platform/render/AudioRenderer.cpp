@@ -88,6 +88,8 @@ bool AudioRenderer::PlaysToDevice() const
     return output_ != nullptr;
 }
 
+void AudioRenderer::SetOutputOpener(OutputOpener opener) { opener_ = std::move(opener); }
+
 void AudioRenderer::SetHeardObserver(std::function<void(const Heard&)> observer)
 {
     std::lock_guard lock(observerMutex_);
@@ -160,8 +162,9 @@ HRESULT AudioRenderer::PinConnected(Pin& pin)
     else if (bits == 32) format.setSampleFormat(QAudioFormat::Int32);
     else if (bits == 8) format.setSampleFormat(QAudioFormat::UInt8);
     else return S_OK;
-    if (!HasSoundDevice()) return S_OK;
-    auto output = SoundOutput::Open(format);
+    std::unique_ptr<SoundOutput> output;
+    if (opener_) output = opener_(format);
+    else if (HasSoundDevice()) output = SoundOutput::Open(format);
     std::lock_guard lock(outputMutex_);
     output_ = std::move(output);
     pending_.clear();

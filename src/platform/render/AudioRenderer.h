@@ -13,6 +13,8 @@
 #include "platform/graph/MemoryRenderer.h"
 #include "platform/render/AudioClock.h"
 
+#include <QAudioFormat>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -51,6 +53,11 @@ public:
     // Called on the consuming thread (streaming thread for the silent sink, the device's thread
     // otherwise); it must be quick and must not call back into the graph.
     void SetHeardObserver(std::function<void(const Heard&)> observer);
+
+    // What the sound goes to when the pin connects: by default the default device where there is
+    // one, else the silent sink. Tests give a stand-in device here. Set before connecting.
+    using OutputOpener = std::function<std::unique_ptr<SoundOutput>(const QAudioFormat&)>;
+    void SetOutputOpener(OutputOpener opener);
 
     // IBaseFilter: when the graph runs on this renderer's own clock with a device playing, the
     // scheduling underneath sees that clock ahead by the device's latency.
@@ -116,6 +123,8 @@ private:
 
     std::atomic<bool> flushing_{false};
     std::atomic<REFERENCE_TIME> lastStop_{0};  // stream time the last presented block ends
+
+    OutputOpener opener_;
 
     mutable std::mutex observerMutex_;
     std::shared_ptr<const std::function<void(const Heard&)>> observer_;

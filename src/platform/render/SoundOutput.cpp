@@ -133,16 +133,47 @@ SoundOutput::SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond)
     queue_ = std::make_unique<PcmQueue>(frameBytes, bytesPerSecond / 100);
 }
 
+namespace {
+
+class QtSoundSink final : public SoundSink {
+public:
+    QtSoundSink(const QAudioDevice& device, const QAudioFormat& format) : sink_(device, format) {}
+    void Start(QIODevice* source) override { sink_.start(source); }
+    void Stop() override { sink_.stop(); }
+    void Suspend() override
+    {
+        if (sink_.state() == QAudio::ActiveState || sink_.state() == QAudio::IdleState) sink_.suspend();
+    }
+    void Resume() override
+    {
+        if (sink_.state() == QAudio::SuspendedState) sink_.resume();
+    }
+    // Qt's sound-server sink reports what the server has played, net of its latency.
+    qint64 ProcessedUSecs() const override { return sink_.processedUSecs(); }
+    QObject* Context() override { return &sink_; }
+
+private:
+    QAudioSink sink_;
+};
+
+}  // namespace
+
 std::unique_ptr<SoundOutput> SoundOutput::Open(const QAudioFormat& format)
 {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || !format.isValid() || !device.isFormatSupported(format)) return nullptr;
-    std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
-    out->queue_->open(QIODevice::ReadOnly);
-    out->sink_ = std::make_unique<QAudioSink>(device, format);
     // The device keeps its own buffer size: sound is placed on the device's stream where it has to
     // sound and the clock follows what was played, so the buffer's depth costs no sync, and a
     // buffer too short for the sound server starves it.
+    return Over(std::make_unique<QtSoundSink>(device, format), format);
+}
+
+std::unique_ptr<SoundOutput> SoundOutput::Over(std::unique_ptr<SoundSink> sink, const QAudioFormat& format)
+{
+    if (!sink || !format.isValid()) return nullptr;
+    std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
+    out->queue_->open(QIODevice::ReadOnly);
+    out->sink_ = std::move(sink);
     SoundOutput* self = out.get();
     out->queue_->afterRead = [self] { self->TakeReading(); };
     // Readings also between the device's pulls, so the clock has fresh ones to follow.
@@ -150,21 +181,21 @@ std::unique_ptr<SoundOutput> SoundOutput::Open(const QAudioFormat& format)
     out->readingTimer_->setInterval(10);
     QObject::connect(out->readingTimer_.get(), &QTimer::timeout, [self] { self->TakeReading(); });
     out->readingTimer_->start();
-    out->sink_->start(out->queue_.get());
+    out->sink_->Start(out->queue_.get());
     return out;
 }
 
 SoundOutput::~SoundOutput()
 {
     if (readingTimer_) readingTimer_->stop();
-    if (sink_) sink_->stop();
+    if (sink_) sink_->Stop();
 }
 
 void SoundOutput::TakeReading()
 {
     if (!sink_) return;
     // What the device has played, which it cannot have done beyond what it was given.
-    const REFERENCE_TIME played = std::min<REFERENCE_TIME>(sink_->processedUSecs() * 10, WrittenTime());
+    const REFERENCE_TIME played = std::min<REFERENCE_TIME>(sink_->ProcessedUSecs() * 10, WrittenTime());
     std::lock_guard lock(readingMutex_);
     const REFERENCE_TIME last = reading_ ? reading_->played : 0;
     reading_ = PlayedReading{MonotonicNow(), std::max(played, last)};
@@ -194,18 +225,14 @@ void OnObjectThread(QObject* object, F f)
 
 void SoundOutput::Suspend()
 {
-    QAudioSink* sink = sink_.get();
-    OnObjectThread(sink, [sink] {
-        if (sink->state() == QAudio::ActiveState || sink->state() == QAudio::IdleState) sink->suspend();
-    });
+    SoundSink* sink = sink_.get();
+    OnObjectThread(sink->Context(), [sink] { sink->Suspend(); });
 }
 
 void SoundOutput::Resume()
 {
-    QAudioSink* sink = sink_.get();
-    OnObjectThread(sink, [sink] {
-        if (sink->state() == QAudio::SuspendedState) sink->resume();
-    });
+    SoundSink* sink = sink_.get();
+    OnObjectThread(sink->Context(), [sink] { sink->Resume(); });
 }
 
 }  // namespace kestrine::platform

@@ -18,7 +18,6 @@
 #include <optional>
 #include <vector>
 
-class QAudioSink;
 class QTimer;
 
 namespace kestrine::platform {
@@ -74,10 +73,28 @@ private:
     std::int64_t read_ = 0;
 };
 
+// What the output needs of a sound device: Qt's audio sink, or a stand-in that plays to nowhere.
+// Lives on the GUI thread; every call is made there.
+class SoundSink {
+public:
+    virtual ~SoundSink() = default;
+    // Starts pulling from source (pull mode: the device reads as it needs).
+    virtual void Start(QIODevice* source) = 0;
+    virtual void Stop() = 0;
+    virtual void Suspend() = 0;
+    virtual void Resume() = 0;
+    // Device time played since Start, in microseconds.
+    virtual qint64 ProcessedUSecs() const = 0;
+    // The object whose thread the calls must be made on.
+    virtual QObject* Context() = 0;
+};
+
 class SoundOutput {
 public:
     // Null when there is no output device or it cannot play the format. Only on the GUI thread.
     static std::unique_ptr<SoundOutput> Open(const QAudioFormat& format);
+    // Over a given device (a stand-in in tests). Only on the GUI thread.
+    static std::unique_ptr<SoundOutput> Over(std::unique_ptr<SoundSink> sink, const QAudioFormat& format);
     ~SoundOutput();
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
@@ -109,7 +126,7 @@ private:
     const std::size_t frameBytes_;
     const std::int64_t bytesPerSecond_;
     std::unique_ptr<PcmQueue> queue_;
-    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<SoundSink> sink_;
     std::unique_ptr<QTimer> readingTimer_;
     mutable std::mutex readingMutex_;
     std::optional<PlayedReading> reading_;

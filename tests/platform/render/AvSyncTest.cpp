@@ -1,3 +1,4 @@
+#include "AudioSimulatedDevice.h"
 #include "AvSyncMarks.h"
 
 #include "platform/com/ComRuntime.h"
@@ -12,7 +13,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <functional>
 
 using namespace kestrine::platform;
@@ -25,15 +29,34 @@ class PictureTap final : public MemoryRenderer {
 public:
     explicit PictureTap(MarkRecorder& marks) : MemoryRenderer(MEDIATYPE_Video, {MEDIASUBTYPE_RGB32}), marks_(marks) {}
 
+    // Steady-clock seconds each flash was shown, first per mark.
+    std::vector<double> FlashesShown() const
+    {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
+
 protected:
     void Present(const Frame& frame) override
     {
         const REFERENCE_TIME now = ClockNow(Clock().Get());
+        const double steady = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
         marks_.Picture(now, frame.mediaTime, frame.data.data(), frame.data.size());
+        std::uint64_t sum = 0;
+        std::size_t n = 0;
+        for (std::size_t i = 1; i < frame.data.size(); i += 4 * 61, ++n) sum += frame.data[i];
+        if (n == 0 || sum / n < 128) return;
+        std::lock_guard lock(mutex_);
+        const double media = static_cast<double>(frame.mediaTime) / kUnitsPerSecond;
+        if (media - lastFlashMedia_ > 0.5 || media < lastFlashMedia_) shown_.push_back(steady);
+        lastFlashMedia_ = media;
     }
 
 private:
     MarkRecorder& marks_;
+    mutable std::mutex mutex_;
+    std::vector<double> shown_;
+    double lastFlashMedia_ = -10;
 };
 
 class AvSync : public ::testing::Test {
@@ -52,6 +75,9 @@ protected:
         });
         ASSERT_EQ(graph->AddFilter(picture.Get(), u"VideoWindow1"), S_OK);
         ASSERT_EQ(graph->AddFilter(sound.Get(), u"Audio Renderer"), S_OK);
+    }
+    void Render()
+    {
         const auto file = kestrine::platform::testing::MakeMarkedMedia();
         ASSERT_EQ(graph->RenderFile(ToWide(file.string()).c_str(), nullptr), S_OK);
         ASSERT_TRUE(picture->PinAt(0).IsConnected() && sound->PinAt(0).IsConnected()) << "both streams reach our renderers";
@@ -135,7 +161,9 @@ protected:
 
 TEST_F(AvSync, SilentSinkKeepsToneAndFlashWithin40MsAcrossAPauseAndASeek)
 {
-    if (sound->PlaysToDevice()) GTEST_SKIP() << "a sound device plays here; the device case covers it";
+    sound->SetOutputOpener([](const QAudioFormat&) { return std::unique_ptr<SoundOutput>(); });  // silent, device or not
+    Render();
+    ASSERT_FALSE(sound->PlaysToDevice());
     ComPtr<IReferenceClock> clock;
     ASSERT_EQ(graph.Query<IMediaFilter>()->GetSyncSource(clock.GetAddressOf()), S_OK);
     PlayAcrossPauseAndSeek();
@@ -147,10 +175,46 @@ TEST_F(AvSync, SilentSinkKeepsToneAndFlashWithin40MsAcrossAPauseAndASeek)
 
 TEST_F(AvSync, DeviceKeepsToneAndFlashWithin40MsAcrossAPauseAndASeek)
 {
+    Render();
     if (!sound->PlaysToDevice()) GTEST_SKIP() << "no sound output device on this machine (CI has none): the device path cannot be measured";
     // A sound server may take a second or so to start a new stream; what is measured here is
     // playback once the device plays.
     PumpFor(1500);
     PlayAcrossPauseAndSeek();
+    ExpectInSync();
+}
+
+TEST_F(AvSync, SimulatedDeviceSoundsToneWithin40MsOfFlashAcrossAPauseAndASeek)
+{
+    // A device that holds 80 ms of sound of its own and reports what it played in steps: the
+    // sound must be handed over ahead of time and placed, and the clock must follow the device,
+    // or the tone sounds late by the device's latency.
+    auto shared = std::make_shared<kestrine::platform::testing::SimulatedSoundSink::Shared>();
+    sound->SetOutputOpener([shared](const QAudioFormat& format) {
+        return SoundOutput::Over(std::make_unique<kestrine::platform::testing::SimulatedSoundSink>(
+                                     format.bytesForDuration(1'000'000), format.bytesPerFrame(), std::chrono::milliseconds(80), shared),
+                                 format);
+    });
+    Render();
+    ASSERT_TRUE(sound->PlaysToDevice());
+    PlayAcrossPauseAndSeek();
+
+    // What really sounded, by the device's own account, against when the flashes were shown.
+    std::vector<double> tones;
+    {
+        std::lock_guard lock(shared->mutex);
+        tones = shared->toneSounded;
+        EXPECT_GE(shared->suspends, 2) << "the device is stopped while the graph is paused";
+    }
+    const std::vector<double> flashes = picture->FlashesShown();
+    ASSERT_EQ(flashes.size(), 4u) << marks.Describe();
+    for (std::size_t i = 0; i < flashes.size(); ++i) {
+        double nearest = 1e9;
+        for (double t : tones)
+            if (std::abs(t - flashes[i]) < std::abs(nearest)) nearest = t - flashes[i];
+        std::printf("flash %zu: sounded minus shown %.1f ms\n", i + 1, nearest * 1000);
+        EXPECT_LE(std::abs(nearest) * 1000, 40.0) << "flash " << i + 1 << ": its tone sounded " << nearest * 1000 << " ms after it";
+    }
+    // The renderer's own account of when its sound is heard agrees.
     ExpectInSync();
 }
