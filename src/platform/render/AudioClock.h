@@ -34,7 +34,7 @@ public:
     static constexpr REFERENCE_TIME kStall = 5'000'000;     // 500 ms
     // A device that has not played anything yet may take longer to start.
     static constexpr REFERENCE_TIME kStartStall = 20'000'000;  // 2 s
-    // The clock's pace may differ from the system clock's by at most 1/kSlewDivisor.
+    // Small corrections change the clock's pace by at most 1/kSlewDivisor.
     static constexpr REFERENCE_TIME kSlewDivisor = 20;      // 5 %
 
     // The clock at system time now, given the device's latest reading. The first call places the
