@@ -6,15 +6,17 @@ set(CPACK_PACKAGE_NAME kestrine)
 set(CPACK_PACKAGE_VENDOR "Kestrine")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "lossless cutter and joiner for ASF media (.asf, .wmv, .wma)")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "lossless cutter and joiner for ASF media (.asf, .wmv, .wma)\n"
-    "Kestrine is a desktop editor for Windows Media recordings. The Player pane plays\n"
-    "the source; step from keyframe to keyframe, mark IN and OUT and press Record. The\n"
-    "Recorder pane plays the result being assembled, with unlimited Undo and Save.\n"
-    "Cuts are made at packet level by the bundled command-line cutter asfbin.exe,\n"
-    "without re-encoding, so they are exact and lossless. asfbin.exe also joins\n"
-    "files, rewrites unindexed recordings with a fresh index and reports keyframes.")
-string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+# The synopsis comes from the summary above; this is the extended text after it.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Kestrine is a desktop editor for Windows Media recordings. The Player\n"
+    "pane plays the source; step from keyframe to keyframe, mark IN and OUT\n"
+    "and press Record. The Recorder pane plays the result being assembled,\n"
+    "with unlimited Undo and Save.\n"
+    "\n"
+    "Cuts are made at packet level by the bundled command-line cutter\n"
+    "asfbin.exe, without re-encoding, so they are exact and lossless.\n"
+    "asfbin.exe also joins files, rewrites unindexed recordings with a fresh\n"
+    "index and reports keyframes.")
 set(CPACK_PACKAGE_CONTACT "Kestrine maintainers <maintainers@kestrine.org>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kestrine.org/")

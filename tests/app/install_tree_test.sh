@@ -124,6 +124,16 @@ if [ -f "$prefix/share/man/man1/asfbin.exe.1.gz" ]; then
 fi
 pass "manual pages"
 
+# --- Package documentation ------------------------------------------------------------------
+changelog=$prefix/share/doc/kestrine/changelog.gz
+if [ ! -f "$changelog" ]; then
+    fail "no changelog at $changelog"
+else
+    head_line=$(zcat "$changelog" | head -n 1)
+    [[ "$head_line" == "kestrine ($version) "* ]] || fail "the changelog begins '$head_line', not with kestrine ($version)"
+fi
+pass "package documentation"
+
 # --- The installed cutter on real media -----------------------------------------------------
 if command -v ffmpeg >/dev/null; then
     media=$scratch/clip.wmv
