@@ -150,7 +150,8 @@ fi
 # Under a virtual X server the windows can be listed by title: the editor's own "KESTRINE " window
 # when the cutter is beside it, the "Warning!" window when it is not (shown by a copy kept alone).
 window_titles() {  # program: starts it, lists the top-level titles after it settled, ends it
-    xvfb-run -a sh -c '
+    # A display number of its own, so parallel tests starting X servers do not race for the same one.
+    xvfb-run -a -n $((200 + RANDOM % 600)) sh -c '
         "$1" >/dev/null 2>&1 &
         pid=$!
         for i in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
