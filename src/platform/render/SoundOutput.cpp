@@ -187,6 +187,7 @@ std::unique_ptr<SoundOutput> SoundOutput::Over(std::unique_ptr<SoundSink> sink, 
 
 SoundOutput::~SoundOutput()
 {
+    if (queue_) queue_->afterRead = nullptr;  // a last pull while the device stops reads nothing of ours
     if (readingTimer_) readingTimer_->stop();
     if (sink_) sink_->Stop();
 }
