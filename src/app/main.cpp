@@ -7,7 +7,10 @@
 #include "ui/Unit2.h"
 #include "Version.h"
 
+#include <QTimer>
+
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <exception>
 
@@ -30,11 +33,12 @@ private:
 };
 
 constexpr const char* kUsage =
-    "Usage: kestrine [--version | -h | --help]   (no arguments: start the editor; sources are opened from the Player pane)\n";
+    "Usage: kestrine [FILE]   start the editor, opening FILE in the Player when given\n"
+    "       kestrine --version | -h | --help\n";
 
 // The two switches are answered before any window exists, so they work without a display.
 // Returns the exit code when the command line was answered here, or -1 to start the editor.
-// Everything else is left to the toolkit (-platform, -style, ...); the editor reads no arguments.
+// Everything else is left to the toolkit (-platform, -style, ...), then a source file may follow.
 int AnswerCommandLine(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -74,6 +78,15 @@ int main(int argc, char** argv)
         auto* form2 = new kestrine::ui::TForm2(&form1);
         form1.AttachLogWindow(*form2);
         form1.show();
+        // A source named on the command line (a file manager's "Open with") opens as Open does, once
+        // the window is up, so a file that cannot be played is reported in the usual error box.
+        // The toolkit has taken its own options out of argv by now; the name is kept as bytes.
+        if (argc > 1) {
+            std::error_code error;
+            std::filesystem::path source = std::filesystem::absolute(argv[1], error);
+            if (error) source = argv[1];
+            QTimer::singleShot(0, &form1, [&form1, source] { form1.OpenSource(source.string()); });
+        }
         return app.exec();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestrine: %s\n", e.what());
