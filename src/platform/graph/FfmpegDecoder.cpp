@@ -224,13 +224,20 @@ void FfmpegDecoder::PinDisconnected(Pin& pin)
     std::lock_guard lock(codecMutex_);
     codec_.reset();
     outputType_.reset();
+    nextStart_.reset();
 }
 
 HRESULT FfmpegDecoder::DeliverFrame()
 {
     Codec& c = *codec_;
     AVFrame* f = c.frame;
-    const std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+    std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+    if (pts == AV_NOPTS_VALUE) {
+        // The frames the codec still holds at the end of the stream come without a time: they
+        // follow the frame before. With none before in this segment there is no place for it.
+        if (!nextStart_) return S_OK;
+        pts = *nextStart_;
+    }
     const bool preroll = prerollTimes_.erase(pts) > 0;
     if (preroll) return S_OK;  // decoded only to reach a later frame
     std::vector<BYTE> bytes;
@@ -262,6 +269,7 @@ HRESULT FfmpegDecoder::DeliverFrame()
         bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.channels) * 2);
         stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
     }
+    nextStart_ = stop;
     ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), start, stop, true);
     return output_->Deliver(sample.Get());
 }
@@ -311,6 +319,7 @@ HRESULT FfmpegDecoder::PinEndOfStream(Pin&)
             DrainFrames();
             avcodec_flush_buffers(codec_->context);
             prerollTimes_.clear();
+            nextStart_.reset();
         }
     }
     return output_->DeliverEndOfStream();
@@ -329,6 +338,7 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
         if (codec_) avcodec_flush_buffers(codec_->context);
         if (codec_ && codec_->resampler) swr_init(codec_->resampler);
         prerollTimes_.clear();
+        nextStart_.reset();
         flushing_ = false;
     }
     return output_->DeliverEndFlush();

@@ -49,6 +49,7 @@ private:
     std::unique_ptr<Codec> codec_;
     std::optional<AM_MEDIA_TYPE> outputType_;
     std::set<REFERENCE_TIME> prerollTimes_;
+    std::optional<REFERENCE_TIME> nextStart_;  // where the frame after the last one passed on starts
     std::atomic<bool> flushing_{false};
 };
 
