@@ -216,7 +216,11 @@ void AudioRenderer::PlaceLocked(Pending block)
 {
     std::optional<std::int64_t> at;
     bool placed = false;
-    if (RunsOnOwnClock()) {
+    // A block without a usable time (a decoder's last frames can come untimed) follows what is
+    // queued instead.
+    constexpr REFERENCE_TIME kLongest = kUnitsPerSecond * 3600 * 24 * 365;
+    const bool timed = block.start > -kLongest && block.start < kLongest;
+    if (timed && RunsOnOwnClock()) {
         std::lock_guard lock(clockMutex_);
         if (deviceClock_.Started()) {
             const REFERENCE_TIME deviceTime = deviceClock_.DeviceTimeAt(RunStart() + block.start);
