@@ -23,6 +23,9 @@ struct RawObject {
     std::uint64_t fileOffset = 0;  // where it starts in the file (0 for objects not read from a file)
 };
 
+// The longest preroll a file may declare, in milliseconds (about 49 days).
+inline constexpr std::uint64_t kMaxPrerollMs = 0xFFFFFFFFu;
+
 struct FileProperties {
     Guid fileId;
     std::uint64_t fileSize = 0;

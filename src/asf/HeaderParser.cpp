@@ -298,6 +298,11 @@ FileProperties ParseFileProperties(std::span<const std::uint8_t> object)
     p.playDuration = r.U64();
     p.sendDuration = r.U64();
     p.prerollMs = r.U64();
+    // Times are reckoned in signed milliseconds less the preroll; a preroll past 32 bits (49 days)
+    // belongs to no real recording and would wrap that arithmetic.
+    if (p.prerollMs > kMaxPrerollMs)
+        throw FormatError("File Properties Object gives a preroll of " + std::to_string(p.prerollMs) +
+                          " ms, longer than any recording can have");
     p.flags = r.U32();
     p.minDataPacketSize = r.U32();
     p.maxDataPacketSize = r.U32();
