@@ -189,7 +189,7 @@ TEST(WideString, RoundTripsEveryPlane)
     EXPECT_EQ(wide.size(), 18u);  // the clapper board takes a surrogate pair
     // Bytes that are not UTF-8 (a Latin-1 file name, a sequence cut short, an overlong or surrogate
     // form) come back as the same bytes, so a path keeps naming its file.
-    for (const std::string broken : {std::string("caf\xE9.wmv"), std::string("\xFF\xC3"), std::string("\xC0\xAF"),
+    for (const std::string& broken : {std::string("caf\xE9.wmv"), std::string("\xFF\xC3"), std::string("\xC0\xAF"),
                                      std::string("\xED\xA0\x80"), std::string("\xF4\x90\x80\x80"), std::string("\xE6\x98")})
         EXPECT_EQ(ToUtf8(ToWide(broken)), broken);
     // Surrogates that did not come from such bytes still become replacement characters.
