@@ -7,13 +7,10 @@
 #include "core/EditState.h"
 #include "media/VideoWindow.h"
 #include "platform/com/ComRuntime.h"
+#include "support/TestEvents.h"
 #include "support/TestMedia.h"
 #include "support/TestPictures.h"
 #include "ui/Unit2.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <functional>
 #include <string>
@@ -60,19 +57,6 @@ protected:
         return now;
     }
 
-    // Runs the event loop until `done` holds; false after `seconds`.
-    template <class Condition>
-    static bool DispatchUntil(Condition done, int milliseconds = 30000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > milliseconds) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        return true;
-    }
 
     // Lets posted pictures and events arrive.
     static void Settle(int milliseconds = 300)

@@ -5,9 +5,6 @@
 #include "core/SliderUnits.h"
 #include "core/TimeText.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 namespace kestrine::test {
 namespace {
@@ -40,19 +37,6 @@ protected:
         double now = -1;
         form->PlayerMediaPosition->get_CurrentPosition(&now);
         return now;
-    }
-
-    template <class Condition>
-    static bool DispatchUntil(Condition done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > 30000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        return true;
     }
 };
 

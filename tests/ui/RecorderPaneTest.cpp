@@ -5,8 +5,6 @@
 #include "core/SliderUnits.h"
 #include "core/TimeText.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace kestrine::test {
@@ -16,21 +14,6 @@ using core::Edit;
 
 class RecorderPaneTest : public RecordingTest {
 protected:
-    // Dispatches events until the condition holds; gives up after a generous limit so a fault
-    // shows as a failure rather than a hang.
-    template <class Condition>
-    static bool DispatchUntil(Condition done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > 30000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        return true;
-    }
-
     // A short result, so that playing it to its end is quick.
     void RecordShortResult()
     {

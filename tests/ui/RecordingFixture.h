@@ -5,6 +5,7 @@
 #include "core/CutterRunner.h"
 #include "core/EditState.h"
 #include "platform/com/ComRuntime.h"
+#include "support/TestEvents.h"
 #include "support/TestMedia.h"
 #include "ui/Unit2.h"
 
