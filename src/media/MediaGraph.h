@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #endif
@@ -181,7 +182,9 @@ public:
     void EmptyGraph();
     void DisconnectAllPins();
     // Volume 0 (silent) to 10000 (full); 0 when the graph offers no volume.
-    int GetAudioVolume();
+    int GetAudioVolume() { return ReadAudioVolume().value_or(0); }
+    // The volume, or nothing when the graph has nothing audible to ask.
+    std::optional<int> ReadAudioVolume();
     void SetAudioVolume(int volume);
 
     // ---- Links ----

@@ -70,13 +70,13 @@ void TFilterGraph::EmptyGraph()
     for (std::size_t i = 0; i < filters.Count(); ++i) CheckMediaResult(graph->RemoveFilter(filters.Items(i).Get()));
 }
 
-int TFilterGraph::GetAudioVolume()
+std::optional<int> TFilterGraph::ReadAudioVolume()
 {
     const auto audio = Query<platform::IBasicAudio>();
-    if (!audio) return 0;
+    if (!audio) return std::nullopt;
     platform::LONG volume = -10000;
-    // A graph with nothing audible answers with a failure: that reads as silent.
-    if (platform::FAILED(audio->get_Volume(&volume))) return 0;
+    // A graph with nothing audible answers with a failure.
+    if (platform::FAILED(audio->get_Volume(&volume))) return std::nullopt;
     return static_cast<int>(volume) + 10000;
 }
 

@@ -11,18 +11,6 @@ namespace kestrine::ui {
 
 using core::Edit;
 
-namespace {
-
-// Whether the graph can say what volume it plays at: it needs something audible to ask.
-bool GraphReportsVolume(media::TFilterGraph& graph)
-{
-    const auto audio = graph.Query<platform::IBasicAudio>();
-    platform::LONG volume = 0;
-    return audio && platform::SUCCEEDED(audio->get_Volume(&volume));
-}
-
-}  // namespace
-
 TForm1::PaneControls TForm1::PlayerControls()
 {
     return {FilterGraph1, VideoWindow1, TrackBar1, Timer1, ToolButton5, ToolButton7, TrackBar3, CheckBox3, CheckBox1,
@@ -82,7 +70,7 @@ void TForm1::MuteBoxClicked(const PaneControls& pane)
         pane.graph->SetAudioVolume(restored);
         // A graph with nothing audible yet cannot say what it was given; reading it back would
         // leave the next Play silent while the slider shows a volume.
-        pane.volume = GraphReportsVolume(*pane.graph) ? pane.graph->GetAudioVolume() : restored;
+        pane.volume = pane.graph->ReadAudioVolume().value_or(restored);
     }
     FocusPositionSlider(pane);
 }
