@@ -6,6 +6,7 @@
 #include "asf/SpanSearch.h"
 #include "platform/graph/MediaSample.h"
 #include "platform/graph/SourceOpeners.h"
+#include "platform/graph/VideoInfo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,21 +28,17 @@ void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
     v[at + 1] = static_cast<BYTE>(x >> 8);
 }
 
-// VIDEOINFOHEADER: source and target rectangles, bit rates, frame time, then the BITMAPINFOHEADER with its extra bytes.
-AM_MEDIA_TYPE VideoType(const asf::StreamProperties& s, REFERENCE_TIME frameTime)
+// The stream's bitmap header as the file stores it, with the frame time; nothing when it is unusable.
+std::optional<AM_MEDIA_TYPE> VideoType(const asf::StreamProperties& s, REFERENCE_TIME frameTime)
 {
+    const std::optional<VideoInfo> info = VideoInfo::FromBitmapInfo(s.video->formatData, frameTime);
+    if (!info) return std::nullopt;
     AM_MEDIA_TYPE t;
     t.majortype = MEDIATYPE_Video;
     t.subtype = SubtypeFromTag(s.video->compression);
     t.formattype = FORMAT_VideoInfo;
     t.bTemporalCompression = true;
-    t.format.assign(48, 0);
-    Put32(t.format, 8, static_cast<std::uint32_t>(s.video->width));
-    Put32(t.format, 12, static_cast<std::uint32_t>(std::abs(s.video->height)));
-    Put32(t.format, 24, static_cast<std::uint32_t>(s.video->width));
-    Put32(t.format, 28, static_cast<std::uint32_t>(std::abs(s.video->height)));
-    for (int i = 0; i < 8; ++i) t.format[40 + static_cast<std::size_t>(i)] = static_cast<BYTE>(static_cast<std::uint64_t>(frameTime) >> (8 * i));
-    t.format.insert(t.format.end(), s.video->formatData.begin(), s.video->formatData.end());
+    t.format = info->FormatBlock();
     return t;
 }
 
@@ -133,8 +130,10 @@ AsfSource::AsfSource(std::unique_ptr<asf::AsfFile> file) : PushSource(kClsid), f
         if (s.kind == asf::StreamKind::Video && s.video) {
             const auto* ext = h.FindExtendedStreamProperties(s.number);
             const REFERENCE_TIME frameTime = ext && ext->averageTimePerFrame ? static_cast<REFERENCE_TIME>(ext->averageTimePerFrame) : 0;
+            std::optional<AM_MEDIA_TYPE> type = VideoType(s, frameTime);
+            if (!type) continue;  // a picture size no decoder could take
             info.video = true;
-            info.type = VideoType(s, frameTime);
+            info.type = std::move(*type);
         } else if (s.kind == asf::StreamKind::Audio && s.audio) {
             info.type = AudioType(s);
             info.bytesPerSecond = s.audio->averageBytesPerSecond;

@@ -1,6 +1,7 @@
 #include "platform/graph/FfmpegDecoder.h"
 
 #include "platform/graph/MediaSample.h"
+#include "platform/graph/VideoInfo.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,8 +41,11 @@ void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
     v[at + 1] = static_cast<BYTE>(x >> 8);
 }
 
-constexpr std::size_t kVideoInfoSize = 48;  // before the BITMAPINFOHEADER
 constexpr std::size_t kWaveFormatSize = 18;
+
+// Rows of whole 64-byte blocks: swscale's vector code writes in blocks and, on rows of other
+// lengths, runs past the end of the last row.
+int AlignedRowPixels(int width) { return (width + 15) & ~15; }
 
 AVCodecID CodecIdFor(const AM_MEDIA_TYPE& t)
 {
@@ -81,6 +85,7 @@ struct FfmpegDecoder::Codec {
     bool video = false;
     int width = 0;
     int height = 0;
+    int stride = 0;  // bytes per row of the pictures passed on
     int channels = 0;
     int sampleRate = 0;
 
@@ -146,15 +151,15 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
     c->codec_tag = in.subtype.Data1;
 
     std::vector<BYTE> extra;
+    std::optional<VideoInfo> inVideo;
     if (in.majortype == MEDIATYPE_Video) {
+        inVideo = VideoInfo::Parse(in);
+        if (!inVideo) return VFW_E_INVALIDMEDIATYPE;
         codec->video = true;
-        const std::size_t bih = kVideoInfoSize;
-        // biSize counts the codec's extra bytes too, so they always start right after the 40 fixed ones.
-        constexpr std::size_t biSize = 40;
-        c->width = static_cast<int>(Get32(in.format, bih + 4));
-        c->height = std::abs(static_cast<std::int32_t>(Get32(in.format, bih + 8)));
-        c->bits_per_coded_sample = Get16(in.format, bih + 14);
-        if (in.format.size() > bih + biSize) extra.assign(in.format.begin() + static_cast<std::ptrdiff_t>(bih + biSize), in.format.end());
+        c->width = inVideo->width;
+        c->height = inVideo->height;
+        c->bits_per_coded_sample = inVideo->bitCount;
+        extra = inVideo->codecData;
         codec->width = c->width;
         codec->height = c->height;
     } else {
@@ -181,22 +186,21 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
 
     AM_MEDIA_TYPE out;
     if (codec->video) {
-        if (codec->width <= 0 || codec->height <= 0) return VFW_E_INVALIDMEDIATYPE;
+        VideoInfo picture;
+        picture.width = codec->width;
+        picture.height = codec->height;
+        picture.rowPixels = AlignedRowPixels(codec->width);
+        picture.topDown = true;
+        picture.bitCount = 32;
+        picture.frameTime = inVideo->frameTime;
+        picture.sizeImage = static_cast<std::uint32_t>(picture.PictureBytes());
         out.majortype = MEDIATYPE_Video;
         out.subtype = MEDIASUBTYPE_RGB32;
         out.formattype = FORMAT_VideoInfo;
         out.bFixedSizeSamples = true;
-        out.lSampleSize = static_cast<ULONG>(codec->width * codec->height * 4);
-        out.format.assign(kVideoInfoSize + 40, 0);
-        Put32(out.format, 8, static_cast<std::uint32_t>(codec->width));
-        Put32(out.format, 12, static_cast<std::uint32_t>(codec->height));
-        std::copy(in.format.begin() + 40, in.format.begin() + 48, out.format.begin() + 40);  // frame time
-        Put32(out.format, kVideoInfoSize, 40);
-        Put32(out.format, kVideoInfoSize + 4, static_cast<std::uint32_t>(codec->width));
-        Put32(out.format, kVideoInfoSize + 8, static_cast<std::uint32_t>(-codec->height));  // top-down rows
-        Put16(out.format, kVideoInfoSize + 12, 1);
-        Put16(out.format, kVideoInfoSize + 14, 32);
-        Put32(out.format, kVideoInfoSize + 20, out.lSampleSize);
+        out.lSampleSize = picture.sizeImage;
+        out.format = picture.FormatBlock();
+        codec->stride = static_cast<int>(picture.Stride());
     } else {
         out.majortype = MEDIATYPE_Audio;
         out.subtype = MEDIASUBTYPE_PCM;
@@ -247,9 +251,9 @@ HRESULT FfmpegDecoder::DeliverFrame()
         c.scaler = sws_getCachedContext(c.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), c.width, c.height, AV_PIX_FMT_BGRA,
                                         SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!c.scaler) return E_FAIL;
-        bytes.resize(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height) * 4);
+        bytes.resize(static_cast<std::size_t>(c.stride) * static_cast<std::size_t>(c.height));
         std::uint8_t* planes[1] = {bytes.data()};
-        const int strides[1] = {c.width * 4};
+        const int strides[1] = {c.stride};
         sws_scale(c.scaler, f->data, f->linesize, 0, f->height, planes, strides);
         if (f->pkt_duration > 0) stop = start + f->pkt_duration;
     } else {
