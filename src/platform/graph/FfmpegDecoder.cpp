@@ -2,6 +2,7 @@
 
 #include "platform/graph/MediaSample.h"
 #include "platform/graph/VideoInfo.h"
+#include "platform/graph/WaveFormat.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,36 +13,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrine::platform {
 namespace {
-
-std::uint32_t Get32(const std::vector<BYTE>& v, std::size_t at)
-{
-    if (at + 4 > v.size()) return 0;
-    return static_cast<std::uint32_t>(v[at]) | static_cast<std::uint32_t>(v[at + 1]) << 8 | static_cast<std::uint32_t>(v[at + 2]) << 16 |
-           static_cast<std::uint32_t>(v[at + 3]) << 24;
-}
-
-std::uint16_t Get16(const std::vector<BYTE>& v, std::size_t at)
-{
-    if (at + 2 > v.size()) return 0;
-    return static_cast<std::uint16_t>(v[at] | v[at + 1] << 8);
-}
-
-void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x)
-{
-    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(x >> (8 * i));
-}
-
-void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
-{
-    v[at] = static_cast<BYTE>(x);
-    v[at + 1] = static_cast<BYTE>(x >> 8);
-}
-
-constexpr std::size_t kWaveFormatSize = 18;
 
 // Rows of whole 64-byte blocks: swscale's vector code writes in blocks and, on rows of other
 // lengths, runs past the end of the last row.
@@ -50,7 +26,7 @@ int AlignedRowPixels(int width) { return (width + 15) & ~15; }
 AVCodecID CodecIdFor(const AM_MEDIA_TYPE& t)
 {
     const std::uint32_t tag = t.subtype.Data1;
-    if (t.majortype == MEDIATYPE_Video && t.formattype == FORMAT_VideoInfo) {
+    if (t.majortype == MEDIATYPE_Video && (t.formattype == FORMAT_VideoInfo || t.formattype == FORMAT_VideoInfo2)) {
         const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
         AVCodecID id = av_codec_get_id(tables, tag);
         if (id == AV_CODEC_ID_NONE) {
@@ -72,6 +48,14 @@ AVCodecID CodecIdFor(const AM_MEDIA_TYPE& t)
     return AV_CODEC_ID_NONE;
 }
 
+// B-frames of these codecs are never referred to, so they are shown as soon as they are decoded.
+PresentationOrder::Kind FrameKind(const AVCodecContext& c, const AVFrame& f)
+{
+    const bool unreferencedB = c.codec_id == AV_CODEC_ID_VC1 || c.codec_id == AV_CODEC_ID_WMV3 || c.codec_id == AV_CODEC_ID_MPEG4 ||
+                               c.codec_id == AV_CODEC_ID_MPEG1VIDEO || c.codec_id == AV_CODEC_ID_MPEG2VIDEO;
+    return unreferencedB && f.pict_type == AV_PICTURE_TYPE_B ? PresentationOrder::Kind::ShownAtOnce : PresentationOrder::Kind::Reference;
+}
+
 bool IsUncompressed(const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB32 || t.subtype == MEDIASUBTYPE_PCM; }
 
 }  // namespace
@@ -86,7 +70,8 @@ struct FfmpegDecoder::Codec {
     int width = 0;
     int height = 0;
     int stride = 0;  // bytes per row of the pictures passed on
-    int channels = 0;
+    int channels = 0;     // the codec's
+    int outChannels = 0;  // passed on: the codec's, or a mix the renderer took
     int sampleRate = 0;
 
     ~Codec()
@@ -104,6 +89,12 @@ bool FfmpegDecoder::CanDecode(const AM_MEDIA_TYPE& input)
     if (IsUncompressed(input)) return false;
     const AVCodecID id = CodecIdFor(input);
     return id != AV_CODEC_ID_NONE && avcodec_find_decoder(id) != nullptr;
+}
+
+bool FfmpegDecoder::MayReorder(const AM_MEDIA_TYPE& input)
+{
+    const AVCodecDescriptor* d = avcodec_descriptor_get(CodecIdFor(input));
+    return d != nullptr && (d->props & AV_CODEC_PROP_REORDER) != 0;
 }
 
 ComPtr<IBaseFilter> FfmpegDecoder::CreateFor(const AM_MEDIA_TYPE& input)
@@ -126,19 +117,81 @@ HRESULT FfmpegDecoder::OnStateChange(FILTER_STATE, FILTER_STATE, REFERENCE_TIME)
 
 std::vector<AM_MEDIA_TYPE> FfmpegDecoder::PinMediaTypes(const Pin& pin)
 {
-    if (&pin == output_ && outputType_) return {*outputType_};
-    return {};
+    std::lock_guard lock(codecMutex_);
+    return &pin == output_ ? outputTypes_ : std::vector<AM_MEDIA_TYPE>{};
 }
 
 HRESULT FfmpegDecoder::PinCheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& type)
 {
     if (&pin == input_) return CanDecode(type) ? S_OK : S_FALSE;
-    return outputType_ && type == *outputType_ ? S_OK : S_FALSE;
+    std::lock_guard lock(codecMutex_);
+    return std::find(outputTypes_.begin(), outputTypes_.end(), type) != outputTypes_.end() ? S_OK : S_FALSE;
 }
+
+namespace {
+
+// What the renderer is offered for pictures: top-down BGRA in rows of whole 64-byte blocks, in the
+// shape the file states or else the one in the codec's own set-up.
+AM_MEDIA_TYPE PictureType(const AVCodecContext& c, const VideoInfo& in, int width, int height)
+{
+    VideoInfo picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rowPixels = AlignedRowPixels(width);
+    picture.topDown = true;
+    picture.bitCount = 32;
+    picture.frameTime = in.frameTime;
+    picture.sizeImage = static_cast<std::uint32_t>(picture.PictureBytes());
+    if (in.aspectX > 0) {
+        picture.aspectX = in.aspectX;
+        picture.aspectY = in.aspectY;
+    } else {
+        picture.SetPixelAspect(c.sample_aspect_ratio.num, c.sample_aspect_ratio.den);
+    }
+    AM_MEDIA_TYPE out;
+    out.majortype = MEDIATYPE_Video;
+    out.subtype = MEDIASUBTYPE_RGB32;
+    out.formattype = picture.FormatType();
+    out.bFixedSizeSamples = true;
+    out.lSampleSize = picture.sizeImage;
+    out.format = picture.FormatBlock();
+    return out;
+}
+
+// What the renderer is offered for sound: 16-bit PCM with the codec's channels, and where there are
+// more than two a stereo mix for devices that take no more.
+std::vector<AM_MEDIA_TYPE> SoundTypes(int channels, int sampleRate)
+{
+    std::vector<AM_MEDIA_TYPE> types;
+    for (const int n : {channels, 2}) {
+        if (n > channels || (!types.empty() && n == channels)) continue;
+        AM_MEDIA_TYPE out;
+        out.majortype = MEDIATYPE_Audio;
+        out.subtype = MEDIASUBTYPE_PCM;
+        out.formattype = FORMAT_WaveFormatEx;
+        out.bFixedSizeSamples = true;
+        const WaveFormat pcm = WaveFormat::Pcm(n, sampleRate, 16);
+        out.lSampleSize = pcm.blockAlign;
+        out.format = pcm.FormatBlock();
+        types.push_back(std::move(out));
+    }
+    return types;
+}
+
+}  // namespace
 
 HRESULT FfmpegDecoder::PinConnected(Pin& pin)
 {
-    if (&pin != input_) return S_OK;
+    if (&pin == output_) {
+        // The sound mix follows the channels the renderer took.
+        const std::optional<WaveFormat> taken = WaveFormat::Parse(pin.ConnectedType());
+        std::lock_guard lock(codecMutex_);
+        if (codec_ && !codec_->video && taken) {
+            codec_->outChannels = taken->channels;
+            swr_free(&codec_->resampler);
+        }
+        return S_OK;
+    }
     const AM_MEDIA_TYPE in = pin.ConnectedType();
     const AVCodec* decoder = avcodec_find_decoder(CodecIdFor(in));
     if (decoder == nullptr) return VFW_E_NO_DECOMPRESSOR;
@@ -151,29 +204,23 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
     c->codec_tag = in.subtype.Data1;
 
     std::vector<BYTE> extra;
-    std::optional<VideoInfo> inVideo;
+    const std::optional<VideoInfo> inVideo = VideoInfo::Parse(in);
+    const std::optional<WaveFormat> inSound = WaveFormat::Parse(in);
     if (in.majortype == MEDIATYPE_Video) {
-        inVideo = VideoInfo::Parse(in);
         if (!inVideo) return VFW_E_INVALIDMEDIATYPE;
         codec->video = true;
         c->width = inVideo->width;
         c->height = inVideo->height;
         c->bits_per_coded_sample = inVideo->bitCount;
         extra = inVideo->codecData;
-        codec->width = c->width;
-        codec->height = c->height;
     } else {
-        const int channels = Get16(in.format, 2);
-        c->sample_rate = static_cast<int>(Get32(in.format, 4));
-        c->bit_rate = static_cast<std::int64_t>(Get32(in.format, 8)) * 8;
-        c->block_align = Get16(in.format, 12);
-        c->bits_per_coded_sample = Get16(in.format, 14);
-        av_channel_layout_default(&c->ch_layout, channels > 0 ? channels : 2);
-        const std::size_t cb = Get16(in.format, 16);
-        if (in.format.size() >= kWaveFormatSize + cb && cb > 0)
-            extra.assign(in.format.begin() + kWaveFormatSize, in.format.begin() + static_cast<std::ptrdiff_t>(kWaveFormatSize + cb));
-        codec->channels = c->ch_layout.nb_channels;
-        codec->sampleRate = c->sample_rate;
+        if (!inSound || inSound->samplesPerSecond == 0) return VFW_E_INVALIDMEDIATYPE;
+        c->sample_rate = static_cast<int>(inSound->samplesPerSecond);
+        c->bit_rate = static_cast<std::int64_t>(inSound->averageBytesPerSecond) * 8;
+        c->block_align = inSound->blockAlign;
+        c->bits_per_coded_sample = inSound->bitsPerSample;
+        av_channel_layout_default(&c->ch_layout, inSound->channels > 0 ? inSound->channels : 2);
+        extra = inSound->codecData;
     }
     if (!extra.empty()) {
         c->extradata = static_cast<std::uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -184,41 +231,22 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
     c->thread_count = 1;  // one core per decoder: the streams decode side by side
     if (avcodec_open2(c, decoder, nullptr) < 0) return VFW_E_NO_DECOMPRESSOR;
 
-    AM_MEDIA_TYPE out;
+    std::vector<AM_MEDIA_TYPE> out;
     if (codec->video) {
-        VideoInfo picture;
-        picture.width = codec->width;
-        picture.height = codec->height;
-        picture.rowPixels = AlignedRowPixels(codec->width);
-        picture.topDown = true;
-        picture.bitCount = 32;
-        picture.frameTime = inVideo->frameTime;
-        picture.sizeImage = static_cast<std::uint32_t>(picture.PictureBytes());
-        out.majortype = MEDIATYPE_Video;
-        out.subtype = MEDIASUBTYPE_RGB32;
-        out.formattype = FORMAT_VideoInfo;
-        out.bFixedSizeSamples = true;
-        out.lSampleSize = picture.sizeImage;
-        out.format = picture.FormatBlock();
-        codec->stride = static_cast<int>(picture.Stride());
+        codec->width = inVideo->width;
+        codec->height = inVideo->height;
+        out.push_back(PictureType(*c, *inVideo, codec->width, codec->height));
+        codec->stride = static_cast<int>(VideoInfo::Parse(out.front())->Stride());
     } else {
-        out.majortype = MEDIATYPE_Audio;
-        out.subtype = MEDIASUBTYPE_PCM;
-        out.formattype = FORMAT_WaveFormatEx;
-        out.bFixedSizeSamples = true;
-        out.format.assign(kWaveFormatSize, 0);
-        const auto blockAlign = static_cast<std::uint16_t>(codec->channels * 2);
-        Put16(out.format, 0, 1);
-        Put16(out.format, 2, static_cast<std::uint16_t>(codec->channels));
-        Put32(out.format, 4, static_cast<std::uint32_t>(codec->sampleRate));
-        Put32(out.format, 8, static_cast<std::uint32_t>(codec->sampleRate) * blockAlign);
-        Put16(out.format, 12, blockAlign);
-        Put16(out.format, 14, 16);
-        out.lSampleSize = blockAlign;
+        // The codec's own set-up (WMA Pro's channel mask, say) may tell more channels than the header.
+        codec->channels = c->ch_layout.nb_channels > 0 ? c->ch_layout.nb_channels : inSound->channels;
+        codec->outChannels = codec->channels;
+        codec->sampleRate = c->sample_rate;
+        out = SoundTypes(codec->channels, codec->sampleRate);
     }
     std::lock_guard lock(codecMutex_);
     codec_ = std::move(codec);
-    outputType_ = out;
+    outputTypes_ = std::move(out);
     return S_OK;
 }
 
@@ -227,7 +255,8 @@ void FfmpegDecoder::PinDisconnected(Pin& pin)
     if (&pin != input_) return;
     std::lock_guard lock(codecMutex_);
     codec_.reset();
-    outputType_.reset();
+    outputTypes_.clear();
+    order_.Clear();
     nextStart_.reset();
 }
 
@@ -236,6 +265,10 @@ HRESULT FfmpegDecoder::DeliverFrame()
     Codec& c = *codec_;
     AVFrame* f = c.frame;
     std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+    if (c.video) {
+        const std::optional<REFERENCE_TIME> own = f->pts != AV_NOPTS_VALUE ? std::optional<REFERENCE_TIME>(f->pts) : std::nullopt;
+        pts = order_.Next(own, FrameKind(*c.context, *f)).value_or(AV_NOPTS_VALUE);
+    }
     if (pts == AV_NOPTS_VALUE) {
         // The frames the codec still holds at the end of the stream come without a time: they
         // follow the frame before. With none before in this segment there is no place for it.
@@ -259,18 +292,18 @@ HRESULT FfmpegDecoder::DeliverFrame()
     } else {
         if (!c.resampler) {
             AVChannelLayout outLayout;
-            av_channel_layout_default(&outLayout, c.channels);
+            av_channel_layout_default(&outLayout, c.outChannels);  // fewer than the codec's: swresample mixes down
             if (swr_alloc_set_opts2(&c.resampler, &outLayout, AV_SAMPLE_FMT_S16, c.sampleRate, &f->ch_layout,
                                     static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
                 swr_init(c.resampler) < 0)
                 return E_FAIL;
         }
         const int capacity = swr_get_out_samples(c.resampler, f->nb_samples);
-        bytes.resize(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.channels) * 2);
+        bytes.resize(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.outChannels) * 2);
         std::uint8_t* planes[1] = {bytes.data()};
         const int got = swr_convert(c.resampler, planes, capacity, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
         if (got <= 0) return S_OK;
-        bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.channels) * 2);
+        bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.outChannels) * 2);
         stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
     }
     nextStart_ = stop;
@@ -311,6 +344,7 @@ HRESULT FfmpegDecoder::PinReceive(Pin&, IMediaSample* sample)
     const int sent = avcodec_send_packet(codec_->context, codec_->packet);
     av_packet_unref(codec_->packet);
     if (sent < 0 && sent != AVERROR(EAGAIN)) return S_OK;  // undecodable data: skip it, keep streaming
+    if (timed && codec_->video) order_.Sent(start);
     return DrainFrames();
 }
 
@@ -323,6 +357,7 @@ HRESULT FfmpegDecoder::PinEndOfStream(Pin&)
             DrainFrames();
             avcodec_flush_buffers(codec_->context);
             prerollTimes_.clear();
+            order_.Clear();
             nextStart_.reset();
         }
     }
@@ -342,6 +377,7 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
         if (codec_) avcodec_flush_buffers(codec_->context);
         if (codec_ && codec_->resampler) swr_init(codec_->resampler);
         prerollTimes_.clear();
+        order_.Clear();
         nextStart_.reset();
         flushing_ = false;
     }

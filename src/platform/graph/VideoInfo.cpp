@@ -4,6 +4,7 @@
 #include "asf/ByteWriter.h"
 
 #include <cstdlib>
+#include <numeric>
 
 namespace kestrine::platform {
 namespace {
@@ -27,6 +28,8 @@ Rect ReadRect(asf::ByteReader& r)
 }
 
 bool InRange(std::int64_t v) { return v > 0 && v <= VideoInfo::kMaxSide; }
+
+constexpr std::int64_t kMaxAspect = 1 << 20;
 
 // Reads the bitmap header and what follows; the picture is the whole bitmap unless `source` names a
 // smaller one at its top left.
@@ -66,17 +69,50 @@ std::optional<VideoInfo> ReadBitmapInfo(asf::ByteReader& r, const Rect& source, 
 
 std::optional<VideoInfo> VideoInfo::Parse(const AM_MEDIA_TYPE& type)
 {
-    if (type.formattype != FORMAT_VideoInfo) return std::nullopt;
+    const bool second = type.formattype == FORMAT_VideoInfo2;
+    if (type.formattype != FORMAT_VideoInfo && !second) return std::nullopt;
     try {
-        asf::ByteReader r(type.format, "VIDEOINFOHEADER");
+        asf::ByteReader r(type.format, second ? "VIDEOINFOHEADER2" : "VIDEOINFOHEADER");
         const Rect source = ReadRect(r);
         r.Skip(kRectanglesAndRates - 16);
         const auto frameTime = static_cast<REFERENCE_TIME>(r.U64());
-        return ReadBitmapInfo(r, source, frameTime);
+        std::uint32_t aspectX = 0;
+        std::uint32_t aspectY = 0;
+        if (second) {
+            r.Skip(8);  // interlace and copy protection flags
+            aspectX = r.U32();
+            aspectY = r.U32();
+            r.Skip(8);  // control flags, reserved
+        }
+        std::optional<VideoInfo> v = ReadBitmapInfo(r, source, frameTime);
+        if (v && aspectX > 0 && aspectY > 0 && aspectX <= kMaxAspect && aspectY <= kMaxAspect) {
+            v->aspectX = static_cast<int>(aspectX);
+            v->aspectY = static_cast<int>(aspectY);
+        }
+        return v;
     } catch (const asf::FormatError&) {
         return std::nullopt;
     }
 }
+
+void VideoInfo::SetPixelAspect(std::int64_t pixelX, std::int64_t pixelY)
+{
+    aspectX = aspectY = 0;
+    if (pixelX <= 0 || pixelY <= 0 || pixelX == pixelY || width <= 0 || height <= 0) return;
+    std::int64_t x = pixelX * width;
+    std::int64_t y = pixelY * height;
+    const std::int64_t g = std::gcd(x, y);
+    x /= g;
+    y /= g;
+    while (x > kMaxAspect || y > kMaxAspect) {  // keeps the shape within what the block can hold
+        x = (x + 1) / 2;
+        y = (y + 1) / 2;
+    }
+    aspectX = static_cast<int>(x);
+    aspectY = static_cast<int>(y);
+}
+
+GUID VideoInfo::FormatType() const { return aspectX > 0 && aspectY > 0 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo; }
 
 std::optional<VideoInfo> VideoInfo::FromBitmapInfo(std::span<const BYTE> bitmapInfo, REFERENCE_TIME frameTime)
 {
@@ -101,6 +137,14 @@ std::vector<BYTE> VideoInfo::FormatBlock() const
     w.U32(0);
     w.U32(0);
     w.U64(static_cast<std::uint64_t>(frameTime));
+    if (FormatType() == FORMAT_VideoInfo2) {
+        w.U32(0);
+        w.U32(0);
+        w.U32(static_cast<std::uint32_t>(aspectX));
+        w.U32(static_cast<std::uint32_t>(aspectY));
+        w.U32(0);
+        w.U32(0);
+    }
     w.U32(kBitmapHeaderSize);
     w.U32(static_cast<std::uint32_t>(rowPixels));
     w.U32(static_cast<std::uint32_t>(topDown ? -height : height));

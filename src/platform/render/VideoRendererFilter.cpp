@@ -96,6 +96,11 @@ HRESULT VideoRendererFilter::PinConnected(Pin& pin)
     }
     videoWidth_ = w;
     videoHeight_ = height;
+    aspectX_ = layout->DisplayAspectX();
+    aspectY_ = layout->DisplayAspectY();
+    OnWidgetThread(widget_.data(), [widget = widget_, aspect = QSize(aspectX_.load(), aspectY_.load())] {
+        if (widget) widget->SetPictureAspect(aspect);
+    });
     if (changed) NotifyEvent(EC_VIDEO_SIZE_CHANGED, PackVideoSize(w, height), 0);
     if (kind_ == Kind::Mixing && mode_ == VMR9Mode_Windowed && !deviceReported_) {
         deviceReported_ = true;  // the window is the drawing surface, ready once the picture size is known
@@ -346,8 +351,8 @@ HRESULT VideoRendererFilter::WindowlessPart::GetNativeVideoSize(LONG* width, LON
     if (width == nullptr || height == nullptr) return E_POINTER;
     *width = filter.videoWidth_.load();
     *height = filter.videoHeight_.load();
-    if (arWidth) *arWidth = *width;
-    if (arHeight) *arHeight = *height;
+    if (arWidth) *arWidth = filter.aspectX_.load();
+    if (arHeight) *arHeight = filter.aspectY_.load();
     return S_OK;
 }
 

@@ -125,6 +125,8 @@ private:
     ComPtr<IVMRSurfaceAllocator9> allocator_;
     std::atomic<LONG> videoWidth_{0};
     std::atomic<LONG> videoHeight_{0};
+    std::atomic<LONG> aspectX_{0};  // the shape the picture is shown in
+    std::atomic<LONG> aspectY_{0};
     bool deviceReported_ = false;
     mutable std::mutex layoutMutex_;
     std::optional<VideoInfo> layout_;  // how the connected pin lays out its pictures
