@@ -258,54 +258,71 @@ void FfmpegDecoder::PinDisconnected(Pin& pin)
     outputTypes_.clear();
     order_.Clear();
     nextStart_.reset();
+    soundFrom_.reset();
 }
 
-HRESULT FfmpegDecoder::DeliverFrame()
+HRESULT FfmpegDecoder::DeliverFrame() { return codec_->video ? DeliverPicture() : DeliverSound(); }
+
+HRESULT FfmpegDecoder::DeliverPicture()
 {
     Codec& c = *codec_;
     AVFrame* f = c.frame;
-    std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
-    if (c.video) {
-        const std::optional<REFERENCE_TIME> own = f->pts != AV_NOPTS_VALUE ? std::optional<REFERENCE_TIME>(f->pts) : std::nullopt;
-        pts = order_.Next(own, FrameKind(*c.context, *f)).value_or(AV_NOPTS_VALUE);
+    const std::optional<REFERENCE_TIME> own = f->pts != AV_NOPTS_VALUE ? std::optional<REFERENCE_TIME>(f->pts) : std::nullopt;
+    std::optional<REFERENCE_TIME> start = order_.Next(own, FrameKind(*c.context, *f));
+    // The frames the codec still holds at the end of the stream may come without a time: they follow
+    // the frame before. With none before in this segment there is no place for them.
+    if (!start) start = nextStart_;
+    if (!start) return S_OK;
+    if (prerollTimes_.erase(*start) > 0) return S_OK;  // decoded only to reach a later frame
+    c.scaler = sws_getCachedContext(c.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), c.width, c.height, AV_PIX_FMT_BGRA,
+                                    SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!c.scaler) return E_FAIL;
+    std::vector<BYTE> bytes(static_cast<std::size_t>(c.stride) * static_cast<std::size_t>(c.height));
+    std::uint8_t* planes[1] = {bytes.data()};
+    const int strides[1] = {c.stride};
+    sws_scale(c.scaler, f->data, f->linesize, 0, f->height, planes, strides);
+    const REFERENCE_TIME stop = *start + (f->pkt_duration > 0 ? f->pkt_duration : 1);
+    nextStart_ = stop;
+    ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), *start, stop, true);
+    return output_->Deliver(sample.Get());
+}
+
+// Sound is laid end to end from its first block after a start or seek. Object times in files are
+// those of chunks of the coded stream, not of the sound they hold (lossless and VBR codecs put very
+// different lengths of sound in each, and decoders hold some back), so placing each decoded block at
+// a packet's time would overlap or leave holes. Only a jump far beyond the sound so far (a capture
+// that lost a stretch) moves the sound on.
+HRESULT FfmpegDecoder::DeliverSound()
+{
+    // The codec's time for the first block counts the priming samples it dropped, a fraction of a
+    // second; further from the first object than this, it is a later object's time given to sound
+    // the codec held back, which begins with the first object.
+    constexpr REFERENCE_TIME kLongestPriming = kUnitsPerSecond / 4;
+    constexpr REFERENCE_TIME kGapToFollow = 2 * kUnitsPerSecond;
+    Codec& c = *codec_;
+    AVFrame* f = c.frame;
+    const std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+    if (pts != AV_NOPTS_VALUE && prerollTimes_.erase(pts) > 0) return S_OK;  // decoded only to reach a later block
+    REFERENCE_TIME start = 0;
+    if (nextStart_) start = pts != AV_NOPTS_VALUE && pts > *nextStart_ + kGapToFollow ? pts : *nextStart_;
+    else if (pts != AV_NOPTS_VALUE && (!soundFrom_ || pts - *soundFrom_ < kLongestPriming)) start = pts;
+    else if (soundFrom_) start = *soundFrom_;
+    else return S_OK;  // no time to place it at
+    if (!c.resampler) {
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, c.outChannels);  // fewer than the codec's: swresample mixes down
+        if (swr_alloc_set_opts2(&c.resampler, &outLayout, AV_SAMPLE_FMT_S16, c.sampleRate, &f->ch_layout,
+                                static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
+            swr_init(c.resampler) < 0)
+            return E_FAIL;
     }
-    if (pts == AV_NOPTS_VALUE) {
-        // The frames the codec still holds at the end of the stream come without a time: they
-        // follow the frame before. With none before in this segment there is no place for it.
-        if (!nextStart_) return S_OK;
-        pts = *nextStart_;
-    }
-    const bool preroll = prerollTimes_.erase(pts) > 0;
-    if (preroll) return S_OK;  // decoded only to reach a later frame
-    std::vector<BYTE> bytes;
-    REFERENCE_TIME start = pts;
-    REFERENCE_TIME stop = start + 1;
-    if (c.video) {
-        c.scaler = sws_getCachedContext(c.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), c.width, c.height, AV_PIX_FMT_BGRA,
-                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!c.scaler) return E_FAIL;
-        bytes.resize(static_cast<std::size_t>(c.stride) * static_cast<std::size_t>(c.height));
-        std::uint8_t* planes[1] = {bytes.data()};
-        const int strides[1] = {c.stride};
-        sws_scale(c.scaler, f->data, f->linesize, 0, f->height, planes, strides);
-        if (f->pkt_duration > 0) stop = start + f->pkt_duration;
-    } else {
-        if (!c.resampler) {
-            AVChannelLayout outLayout;
-            av_channel_layout_default(&outLayout, c.outChannels);  // fewer than the codec's: swresample mixes down
-            if (swr_alloc_set_opts2(&c.resampler, &outLayout, AV_SAMPLE_FMT_S16, c.sampleRate, &f->ch_layout,
-                                    static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
-                swr_init(c.resampler) < 0)
-                return E_FAIL;
-        }
-        const int capacity = swr_get_out_samples(c.resampler, f->nb_samples);
-        bytes.resize(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.outChannels) * 2);
-        std::uint8_t* planes[1] = {bytes.data()};
-        const int got = swr_convert(c.resampler, planes, capacity, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
-        if (got <= 0) return S_OK;
-        bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.outChannels) * 2);
-        stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
-    }
+    const int capacity = swr_get_out_samples(c.resampler, f->nb_samples);
+    std::vector<BYTE> bytes(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.outChannels) * 2);
+    std::uint8_t* planes[1] = {bytes.data()};
+    const int got = swr_convert(c.resampler, planes, capacity, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
+    if (got <= 0) return S_OK;
+    bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.outChannels) * 2);
+    const REFERENCE_TIME stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
     nextStart_ = stop;
     ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), start, stop, true);
     return output_->Deliver(sample.Get());
@@ -345,6 +362,7 @@ HRESULT FfmpegDecoder::PinReceive(Pin&, IMediaSample* sample)
     av_packet_unref(codec_->packet);
     if (sent < 0 && sent != AVERROR(EAGAIN)) return S_OK;  // undecodable data: skip it, keep streaming
     if (timed && codec_->video) order_.Sent(start);
+    if (timed && !codec_->video && !soundFrom_) soundFrom_ = start;
     return DrainFrames();
 }
 
@@ -359,6 +377,7 @@ HRESULT FfmpegDecoder::PinEndOfStream(Pin&)
             prerollTimes_.clear();
             order_.Clear();
             nextStart_.reset();
+            soundFrom_.reset();
         }
     }
     return output_->DeliverEndOfStream();
@@ -379,6 +398,7 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
         prerollTimes_.clear();
         order_.Clear();
         nextStart_.reset();
+        soundFrom_.reset();
         flushing_ = false;
     }
     return output_->DeliverEndFlush();

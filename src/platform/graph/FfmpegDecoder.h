@@ -45,6 +45,8 @@ private:
     struct Codec;
     HRESULT DrainFrames();  // with codecMutex_ held
     HRESULT DeliverFrame();
+    HRESULT DeliverPicture();
+    HRESULT DeliverSound();
 
     Pin* input_ = nullptr;
     Pin* output_ = nullptr;
@@ -54,6 +56,7 @@ private:
     std::set<REFERENCE_TIME> prerollTimes_;
     PresentationOrder order_;  // video: when each picture out of the codec is shown
     std::optional<REFERENCE_TIME> nextStart_;  // where the frame after the last one passed on starts
+    std::optional<REFERENCE_TIME> soundFrom_;  // sound: the time of the first object since a start or seek
     std::atomic<bool> flushing_{false};
 };
 
