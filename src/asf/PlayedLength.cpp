@@ -40,7 +40,8 @@ bool HeaderDurationValid(const FileProperties& fp)
 std::uint64_t PlayDuration(const AsfFile& file)
 {
     const Header& h = file.Header();
-    if (HeaderDurationValid(h.fileProperties)) return h.fileProperties.playDuration;
+    // A file cut short plays only as far as its packets go, whatever its header says.
+    if (HeaderDurationValid(h.fileProperties) && !file.Data().truncated) return h.fileProperties.playDuration;
     const std::uint64_t count = file.Data().packetCount;
     std::map<std::uint16_t, StreamTail> tails;
     try {

@@ -12,7 +12,7 @@ namespace kestrine::asf {
 bool HeaderDurationValid(const FileProperties& fp);
 
 // The play duration in 100 ns on the presentation clock (preroll included): the header's where it
-// is valid, else the end of the last complete object (its start plus its length: a video frame's
+// is valid and the file is whole, else the end of the last complete object (its start plus its length: a video frame's
 // average time, an audio object's bytes at the stream's byte rate). 0 for a file without objects.
 std::uint64_t PlayDuration(const AsfFile& file);
 

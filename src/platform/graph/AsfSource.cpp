@@ -70,6 +70,24 @@ AM_MEDIA_TYPE AudioType(const asf::StreamProperties& s)
     return t;
 }
 
+// Whether the file stops before its header and the Data Object's own header are whole: a file cut
+// short before its first packet, rather than one whose header is damaged.
+bool EndsBeforeFirstPacket(const std::string& utf8Path)
+{
+    constexpr std::uint64_t kObjectHeader = 24;
+    constexpr std::uint64_t kDataObjectHeader = 50;
+    std::ifstream in(utf8Path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    unsigned char head[kObjectHeader] = {};
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    if (static_cast<std::uint64_t>(in.gcount()) < kObjectHeader) return true;
+    std::uint64_t headerSize = 0;
+    for (int i = 7; i >= 0; --i) headerSize = headerSize << 8 | head[16 + i];
+    return headerSize >= kObjectHeader && size < headerSize + kDataObjectHeader;
+}
+
 }  // namespace
 
 HRESULT OpenAsfSource(const std::string& utf8Path, ComPtr<IBaseFilter>* out)
@@ -113,13 +131,14 @@ HRESULT AsfSource::Open(const std::string& utf8Path, ComPtr<AsfSource>* out, std
         auto file = std::make_unique<asf::AsfFile>(asf::AsfFile::Open(utf8Path));
         // Encrypted payloads would decode into garbage pictures and noise.
         if (asf::IsProtected(file->Header())) return HR_PROTECTED_CONTENT;
+        if (file->Data().packetCount == 0) return VFW_E_FILE_TOO_SHORT;
         auto source = MakeComObject<AsfSource>(std::move(file));
         if (source->StreamCount() == 0) return VFW_E_UNSUPPORTED_STREAM;
         *out = source;
         return S_OK;
     } catch (const asf::FormatError& e) {
         if (reason) *reason = e.what();
-        return VFW_E_INVALID_FILE_FORMAT;
+        return EndsBeforeFirstPacket(utf8Path) ? VFW_E_FILE_TOO_SHORT : VFW_E_INVALID_FILE_FORMAT;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {

@@ -24,7 +24,8 @@ public:
     static inline constexpr CLSID kClsid = MakeGuid("{187463A0-5BB7-11D3-ACBE-0080C75E246E}");
 
     // VFW_E_INVALID_FILE_FORMAT (with the reason in *reason) when the file is not a readable ASF file;
-    // HR_PROTECTED_CONTENT when its content is encrypted; VFW_E_UNSUPPORTED_STREAM when it holds no
+    // VFW_E_FILE_TOO_SHORT when it ends before its first packet; HR_PROTECTED_CONTENT when its
+    // content is encrypted; VFW_E_UNSUPPORTED_STREAM when it holds no
     // audio or video stream. Of alternative streams (several bitrates or languages) one is exposed.
     static HRESULT Open(const std::string& utf8Path, ComPtr<AsfSource>* out, std::string* reason = nullptr);
 

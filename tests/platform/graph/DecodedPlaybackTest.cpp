@@ -12,6 +12,7 @@
 #include "support/TestPictures.h"
 
 #include <cmath>
+#include <fstream>
 #include <cstdlib>
 
 using namespace kestrine::platform;
@@ -267,4 +268,33 @@ TEST_F(DecodedPlayback, RealFilesRenderOneOfEachAlternativeAndRefuseProtectedCon
     AMGetErrorTextA(HR_PROTECTED_CONTENT, text, sizeof text);
     EXPECT_NE(std::string(text).find("protected"), std::string::npos);
     EXPECT_EQ(renderers(), 0);
+}
+
+// A file cut short: before its first packet it is refused as such; later it plays as far as it goes.
+TEST_F(DecodedPlayback, ATruncatedFileIsRefusedOrMeasuredFromWhatIsThere)
+{
+    const auto whole = kestrine::test::MakeMedia({});
+    std::string bytes;
+    {
+        std::ifstream in(whole, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const auto cut = [&](std::size_t n) {
+        const auto path = kestrine::test::FreshTestDir() / ("cut" + std::to_string(n) + ".wmv");
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(n));
+        return path;
+    };
+    for (const std::size_t n : {std::size_t{100}, bytes.size() / 40}) {
+        const auto file = cut(n);
+        const HRESULT hr = graph->RenderFile(ToWide(file.string()).c_str(), nullptr);
+        if (n == 100) {
+            EXPECT_EQ(hr, VFW_E_FILE_TOO_SHORT);
+            continue;
+        }
+        ASSERT_TRUE(SUCCEEDED(hr)) << n;
+        REFTIME duration = 0;
+        position->get_Duration(&duration);
+        EXPECT_GT(duration, 0.0);
+        EXPECT_LT(duration, kestrine::test::ProbeDurationSeconds(whole) / 2) << "measured, not the header's";
+    }
 }
