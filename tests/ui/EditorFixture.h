@@ -28,9 +28,10 @@ protected:
         logWindow = std::make_unique<ui::TForm2>(form.get());
         form->AttachLogWindow(*logWindow);
         core::Edit.EditorDir = BinDir().string() + "/";
-        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize) {
+        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize,
+                                 const core::CutterStop* stop) {
             cutterLines.push_back(line);
-            core::RunCutter(line, log, pipeSize);
+            core::RunCutter(line, log, pipeSize, stop);
         };
         form->show();
     }
