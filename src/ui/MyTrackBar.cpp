@@ -140,6 +140,14 @@ void TMyTrackBar::SetTick(int value)
     update();
 }
 
+void TMyTrackBar::SetTicks(std::vector<int> values)
+{
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    manualTicks_ = std::move(values);
+    update();
+}
+
 void TMyTrackBar::ClearTicks()
 {
     manualTicks_.clear();
@@ -358,6 +366,11 @@ void TMyTrackBar::mouseReleaseEvent(QMouseEvent* e)
 
 void TMyTrackBar::keyPressEvent(QKeyEvent* e)
 {
+    // Alt and Ctrl with these keys belong to the window (keyframe steps and the like), not to the slider.
+    if (e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
     switch (e->key()) {
     case Qt::Key_Left: case Qt::Key_Up: MoveThumbBy(-lineSize_, ScrollCode::TB_LINEUP); break;
     case Qt::Key_Right: case Qt::Key_Down: MoveThumbBy(lineSize_, ScrollCode::TB_LINEDOWN); break;
@@ -372,7 +385,7 @@ void TMyTrackBar::keyPressEvent(QKeyEvent* e)
 
 void TMyTrackBar::keyReleaseEvent(QKeyEvent* e)
 {
-    if (IsNavigationKey(e->key())) {
+    if (IsNavigationKey(e->key()) && !(e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
         if (!e->isAutoRepeat()) Notify(ScrollCode::TB_ENDTRACK);
         e->accept();
         return;

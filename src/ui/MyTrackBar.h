@@ -74,6 +74,8 @@ public:
     void SetThumbLength(int value);
     // A tick of the manual style (the ends always carry one).
     void SetTick(int value);
+    // All manual ticks at once, replacing those there were.
+    void SetTicks(std::vector<int> values);
     void ClearTicks();
     void SetTabStop(bool value);
 

@@ -6,6 +6,7 @@
 #include "platform/RunDirectory.h"
 #include "ui/FileDialogs.h"
 #include "ui/ImageList.h"
+#include "ui/KeysWindow.h"
 #include "ui/MyTrackBar.h"
 #include "ui/StatusBar.h"
 
@@ -24,6 +25,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+class QMimeData;
 
 namespace kestrine::media {
 class TVideoWindow;
@@ -223,6 +227,11 @@ public:
     std::int32_t PlayerMuteSavedPosition = 0;
     std::int32_t RecorderMuteSavedPosition = 0;
 
+    // ---- keyboard ----
+    // F1: the window listing the shortcuts (made on first use).
+    void ShowKeysWindow();
+    TKeysWindow* KeysWindow() const { return keysWindow_; }
+
     // True while a Record or keyframe query waits for the cutter; Open, Record, Undo and Save are refused then.
     bool CutterRunning() const { return cutterRunning_; }
     // The editor is about to end (a termination signal): a cutter run in progress is ended, its handler
@@ -234,6 +243,10 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     // The controls one pane's media handlers act on.
@@ -253,6 +266,12 @@ private:
     PaneControls PlayerControls();
     PaneControls RecorderControls();
     void ConnectMediaControlHandlers();
+    // The window's shortcuts, each an action of this window that presses a button.
+    void CreateShortcuts();
+    // Escape: a pane in full screen comes back. False when none was.
+    bool LeaveFullScreen();
+    // A drag of one .asf, .wmv or .wma file over the Player pane, while nothing runs.
+    bool AcceptsDrop(const QMimeData* dragged, const QPoint& at) const;
     static void FocusPositionSlider(const PaneControls& pane);
     static void VolumeSliderChanged(const PaneControls& pane);
     static void MuteBoxClicked(const PaneControls& pane);
@@ -270,6 +289,10 @@ private:
     void ConnectRecorderPaneHandlers();
     void ConnectPlayerPaneHandlers();
     void FocusPlayerSlider();
+    // A tick on the Player's slider for each keyframe of the source.
+    void ShowKeyFrameTicks();
+    // The IN side of the Player's selection where the cut will really begin (after a Mark IN).
+    void ShowCutStart();
     void ReadPlayerPosition();
     void SeekPlayer(double seconds);
     void ShowPlayerTime();
@@ -322,6 +345,10 @@ private:
     core::CutterStop cutterStop_;
     // The close was agreed while a cutter ran; it goes ahead, without asking again, once the run has unwound.
     bool closeApproved_ = false;
+    // A Mark IN was made since the last Open, so the selection shows where the cut begins.
+    bool markInSet_ = false;
+    std::vector<TKeyLine> keyLines_;
+    TKeysWindow* keysWindow_ = nullptr;  // owned as a child of this window
     friend class CutterRunGuard;
 };
 

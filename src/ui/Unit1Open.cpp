@@ -101,7 +101,9 @@ void TForm1::OpenChosen(const std::string& path, const PlayerSource& previous)
 
     Log().Clear();
     Edit.KeyFrames.clear();
+    markInSet_ = false;
     if (GetKf1->isChecked()) QueryKeyFrames();
+    ShowKeyFrameTicks();
 }
 
 void TForm1::EnableSourceControls(bool enabled)
@@ -150,6 +152,8 @@ void TForm1::ForgetSource()
     EnableSourceControls(false);
     OpenDialog1.FileName.clear();
     Edit.KeyFrames.clear();
+    markInSet_ = false;
+    TrackBar1->ClearTicks();
     Edit.PlayerPos = Edit.PlayerDuration = Edit.MarkIn = Edit.MarkOut = 0;
     StatusBar1->SetSimpleText(QString());
 }

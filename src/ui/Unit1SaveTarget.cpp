@@ -15,6 +15,12 @@ namespace kestrine::ui {
 std::optional<std::string> TForm1::ChooseSaveTarget(const std::string& result)
 {
     const std::string workingFolder = platform::FromQtPath(QFileInfo(platform::ToQtPath(result)).absolutePath());
+    // The dialog starts beside the source being cut, with the name chosen last.
+    if (!OpenDialog1.FileName.empty()) {
+        const QFileInfo source(platform::ToQtPath(OpenDialog1.FileName));
+        SaveDialog1.InitialDir = platform::FromQtPath(source.absolutePath());
+        SaveDialog1.FileName = platform::FromQtPath(QFileInfo(platform::ToQtPath(SaveDialog1.FileName)).fileName());
+    }
     for (;;) {
         if (!SaveDialog1.Execute()) return std::nullopt;
         const std::string target = SaveDialog1.FileName;

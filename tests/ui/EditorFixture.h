@@ -44,6 +44,16 @@ protected:
         FormTest::TearDown();
     }
 
+    // 4 s of 160 x 120 WMV8 with WMA2, a keyframe every `gopLength` frames (25 a second).
+    static MediaSpec SmallSource(int gopLength = 5)
+    {
+        MediaSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.gopLength = gopLength;
+        return spec;
+    }
+
     // Open with the dialog answered by `file`.
     void OpenThroughDialog(const std::filesystem::path& file)
     {

@@ -179,14 +179,6 @@ TEST_F(NoLostWorkRecording, TheRunRecordFollowsTheCurrentResult)
 
 class NoLostWorkEditor : public EditorTest {
 protected:
-    static MediaSpec Source()
-    {
-        MediaSpec spec;
-        spec.width = 160;
-        spec.height = 120;
-        spec.gopLength = 5;
-        return spec;
-    }
     void Key(QWidget* to, int key)
     {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -198,7 +190,7 @@ protected:
 
 TEST_F(NoLostWorkEditor, AFailedOpenPutsTheEarlierSourceBackAsItStood)
 {
-    const fs::path good = MakeMedia(Source());
+    const fs::path good = MakeMedia(SmallSource());
     OpenThroughDialog(good);
     for (int i = 0; i < 6; ++i) form->ToolButton8Click();
     form->ToolButton13Click();
@@ -243,7 +235,7 @@ TEST_F(NoLostWorkEditor, AFailedFirstOpenLeavesNothingToRecord)
 
 TEST_F(NoLostWorkEditor, ASliderStepOntoTheStoredPositionStillSeeks)
 {
-    const fs::path good = MakeMedia(Source());
+    const fs::path good = MakeMedia(SmallSource());
     OpenThroughDialog(good);
     // Keyframe steps move only the thumb; the stored position stays 0.
     form->ToolButton8Click();
