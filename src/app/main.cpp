@@ -65,15 +65,24 @@ int main(int argc, char** argv)
     // and the windows' destructors still remove the run's result files.
     // A signal can come while the missing-cutter warning is still up, before the main loop runs: that
     // ends only the warning's own loop, so it is remembered here and the main loop is never entered.
+    // A cutter run in progress is ended as well, so no cutter outlives the editor and nothing it writes
+    // survives the run directory's removal.
     int endedBySignal = 0;
-    kestrine::platform::TerminationSignals endOnSignal([&endedBySignal](int signal) {
+    kestrine::ui::TForm1* editor = nullptr;
+    kestrine::platform::TerminationSignals endOnSignal([&endedBySignal, &editor](int signal) {
         endedBySignal = 128 + signal;
+        if (editor != nullptr) editor->StopCutterForExit();
         QCoreApplication::exit(endedBySignal);
     });
     try {
         ObjectRuntime objects;
         kestrine::ui::TForm1 form1;
         if (endedBySignal != 0) return endedBySignal;
+        editor = &form1;
+        struct Forget {
+            kestrine::ui::TForm1*& editor;
+            ~Forget() { editor = nullptr; }
+        } forget{editor};
         // Owned by the main window; lives, hidden or shown, until the end of the run.
         auto* form2 = new kestrine::ui::TForm2(&form1);
         form1.AttachLogWindow(*form2);

@@ -70,7 +70,8 @@ bool EscapeSeen(platform::AsyncKeyState* keys)
 
 }  // namespace
 
-void RunCutter(const std::string& commandLine, LogText& logEdit, std::int64_t pipeSize)
+void RunCutter(const std::string& commandLine, LogText& logEdit, std::int64_t pipeSize,
+               const CutterStop* stop)
 {
     const std::vector<std::string> argv = SplitCommandLine(commandLine);
     std::optional<ChildProcess> child = ChildProcess::Start(argv, pipeSize);
@@ -89,16 +90,18 @@ void RunCutter(const std::string& commandLine, LogText& logEdit, std::int64_t pi
             QCoreApplication::processEvents();
         // Keys reach the tracker only as their events are dispatched, so Escape is looked at
         // right after dispatching: a press during the pause ends the wait at once.
-        if (EscapeSeen(keys))
+        if (EscapeSeen(keys) || (stop && stop->Requested()))
             break;
         PauseWhileReading(*child, pump);
         if (child->HasEnded())
             break;
     }
+    // A cutter given up and left running would still rename its output into place later,
+    // over a file a later Record made meanwhile.
+    child->Terminate(std::chrono::milliseconds(CutterTerminationGraceMs));
     pump.Drain();
     pump.Finish();
     logEdit.AppendLine(QStringLiteral(" "));
-    // A child still running is handed to the background reaper when `child` goes.
 }
 
 }  // namespace kestrine::core

@@ -116,18 +116,19 @@ std::vector<double> ParseKeyFrameReport(const QStringList& lines)
 }
 
 void QueryKeyFrames(EditState& state, const std::string& sourceFile, LogText& logEdit,
-                    const WorkingNotice& working)
+                    const WorkingNotice& working, const CutterStop* stop)
 {
     WorkingGuard guard(working);
     const std::string command = KeyFrameReportCommand(state.EditorDir, sourceFile);
     const std::int64_t pipeSize = std::max<std::int64_t>(0, RoundHalfEven(state.PlayerDuration * 120));
-    RunCutter(command, logEdit, pipeSize);
+    RunCutter(command, logEdit, pipeSize, stop);
     state.KeyFrames = ParseKeyFrameReport(logEdit.Lines());
 }
 
-void QueryKeyFrames(const std::string& sourceFile, LogText& logEdit, const WorkingNotice& working)
+void QueryKeyFrames(const std::string& sourceFile, LogText& logEdit, const WorkingNotice& working,
+                    const CutterStop* stop)
 {
-    QueryKeyFrames(Edit, sourceFile, logEdit, working);
+    QueryKeyFrames(Edit, sourceFile, logEdit, working, stop);
 }
 
 }  // namespace kestrine::core

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CutterRunner.h"
 #include "core/EditState.h"
 #include "core/LogText.h"
 
@@ -35,9 +36,10 @@ using WorkingNotice = std::function<void(bool visible)>;
 
 // Runs the cutter's keyframe report on `sourceFile` with the notice shown, its output going
 // to `logEdit`, and sets state.KeyFrames from the LOG's lines. The pipe is sized at 120 bytes
-// per second of state.PlayerDuration.
+// per second of state.PlayerDuration. `stop`, when requested, ends the run early (RunCutter).
 void QueryKeyFrames(EditState& state, const std::string& sourceFile, LogText& logEdit,
-                    const WorkingNotice& working);
-void QueryKeyFrames(const std::string& sourceFile, LogText& logEdit, const WorkingNotice& working);  // on Edit
+                    const WorkingNotice& working, const CutterStop* stop = nullptr);
+void QueryKeyFrames(const std::string& sourceFile, LogText& logEdit, const WorkingNotice& working,
+                    const CutterStop* stop = nullptr);  // on Edit
 
 }  // namespace kestrine::core

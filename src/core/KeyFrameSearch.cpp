@@ -22,6 +22,23 @@ double FindNextKeyFrame(double t, const std::vector<double>& keyFrames, double p
     return playerDuration;
 }
 
+std::optional<double> FindCutStart(double markIn, const std::vector<double>& keyFrames, bool cvb)
+{
+    if (keyFrames.empty()) return std::nullopt;
+    if (cvb) {
+        for (auto k = keyFrames.rbegin(); k != keyFrames.rend(); ++k) {
+            if (*k <= markIn + CutStartTolerance)
+                return *k;
+        }
+        return keyFrames.front();
+    }
+    for (const double k : keyFrames) {
+        if (k >= markIn - CutStartTolerance)
+            return k;
+    }
+    return std::nullopt;
+}
+
 double FindPrevKeyFrame(double t)
 {
     return FindPrevKeyFrame(t, Edit.KeyFrames);

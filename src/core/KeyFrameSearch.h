@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <vector>
 
 namespace kestrine::core {
@@ -14,6 +15,14 @@ double FindPrevKeyFrame(double t, const std::vector<double>& keyFrames);
 // The first keyframe that lies more than the tolerance after t; `playerDuration` when
 // there is none.
 double FindNextKeyFrame(double t, const std::vector<double>& keyFrames, double playerDuration);
+
+// How far a keyframe may lie before IN and still count as "at or after" it (the cutter's own allowance).
+inline constexpr double CutStartTolerance = 0.0005;
+
+// Where the cutter will really begin a cut marked from `markIn`: the first keyframe at or after it, or
+// with CVB the last at or before it (the first keyframe when none is). Nothing when no keyframe
+// qualifies or none is known.
+std::optional<double> FindCutStart(double markIn, const std::vector<double>& keyFrames, bool cvb);
 
 // The same on Edit's KeyFrames and PlayerDuration.
 double FindPrevKeyFrame(double t);

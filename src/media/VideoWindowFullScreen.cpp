@@ -14,10 +14,13 @@ constexpr platform::LONG kFrameStyles = platform::WS_CAPTION | platform::WS_THIC
 constexpr platform::LONG kEdgeExStyles =
     platform::WS_EX_DLGMODALFRAME | platform::WS_EX_WINDOWEDGE | platform::WS_EX_CLIENTEDGE | platform::WS_EX_STATICEDGE;
 
-QSize PrimaryScreenSize()
+// The whole screen that holds the control's window (the primary one when it cannot be told), in the
+// coordinates a top-level window is placed in.
+QRect ScreenOf(const QWidget& control)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->geometry().size() : QSize();
+    const QScreen* screen = control.screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry() : QRect();
 }
 
 // Canvas stand-ins are odd numbers, which window handles never are.
@@ -41,8 +44,8 @@ void TVideoWindow::ApplyFullScreen(bool value)
         platform::LONG exStyle = savedExStyle_ & ~kEdgeExStyles;
         if (fullScreenTopMost_) exStyle |= platform::WS_EX_TOPMOST;
         CheckMediaResult(w.put_WindowStyleEx(exStyle));
-        const QSize screen = PrimaryScreenSize();
-        CheckMediaResult(w.SetWindowPosition(0, 0, screen.width(), screen.height()));
+        const QRect screen = ScreenOf(*this);
+        CheckMediaResult(w.SetWindowPosition(screen.left(), screen.top(), screen.width(), screen.height()));
         ownerlessFullScreen_ = true;
     } else {
         CheckMediaResult(w.put_Owner(static_cast<platform::OAHWND>(ParentHandle())));

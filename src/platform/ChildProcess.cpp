@@ -340,6 +340,39 @@ std::size_t ChildProcess::ReadAvailable(std::span<char> buffer)
     }
 }
 
+void ChildProcess::Terminate(std::chrono::milliseconds grace)
+{
+    if (HasEnded())
+        return;
+    ::kill(pid_, SIGTERM);
+    const auto deadline = Clock::now() + grace;
+    while (!HasEnded()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        if (pidFd_ >= 0) {
+            pollfd fd{pidFd_, POLLIN, 0};
+            Poll(std::span(&fd, 1), static_cast<int>(left.count()));
+        } else {
+            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+        }
+    }
+    if (HasEnded())
+        return;
+    ::kill(pid_, SIGKILL);
+    for (;;) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid_, &status, 0);
+        if (r == pid_) {
+            waitStatus_ = status;
+            break;
+        }
+        if (r < 0 && errno != EINTR)
+            break;
+    }
+    ended_ = true;
+}
+
 int ChildProcess::PipeCapacity() const
 {
     return outputFd_ >= 0 ? ::fcntl(outputFd_, F_GETPIPE_SZ) : -1;

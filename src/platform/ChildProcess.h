@@ -16,7 +16,8 @@ namespace kestrine::platform {
 //
 // Whoever drops a ChildProcess that is still running hands it to a background reaper,
 // which keeps draining (and discarding) its output so it never blocks on a full pipe or
-// dies of a broken one, and collects its exit status when it ends: no zombies.
+// dies of a broken one, and collects its exit status when it ends: no zombies. A child
+// that must not outlive its purpose is ended with Terminate first.
 class ChildProcess {
 public:
     // Starts argv[0] (a path; no search of PATH) with the given arguments.
@@ -49,6 +50,11 @@ public:
 
     // Whether the child's output has reached its end (every writer closed it).
     bool OutputEnded() const { return outputEnded_; }
+
+    // Ends the child: SIGTERM, so it can remove what it was writing, then, should it still
+    // run after `grace`, SIGKILL. Returns once the child has ended and its status is
+    // collected. Its output stays readable up to its end.
+    void Terminate(std::chrono::milliseconds grace);
 
     // The capacity the kernel gave the output pipe, in bytes.
     int PipeCapacity() const;

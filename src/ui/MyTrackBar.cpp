@@ -140,6 +140,14 @@ void TMyTrackBar::SetTick(int value)
     update();
 }
 
+void TMyTrackBar::SetTicks(std::vector<int> values)
+{
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    manualTicks_ = std::move(values);
+    update();
+}
+
 void TMyTrackBar::ClearTicks()
 {
     manualTicks_.clear();
@@ -249,9 +257,10 @@ QSize TMyTrackBar::sizeHint() const { return Horizontal() ? QSize(150, 33) : QSi
 
 void TMyTrackBar::Notify(std::int16_t code)
 {
-    const bool changed = thumb_ != position_;
+    // Every notification reports, also when the value equals the stored one: the thumb may have stood
+    // apart from it (moved by SetThumbPosition), and the user expects the pane to go where it points.
     position_ = thumb_;
-    if (changed && OnChange) OnChange(this);
+    if (OnChange) OnChange(this);
     if (OnChangeDetail) OnChangeDetail(this, code);
 }
 
@@ -357,6 +366,11 @@ void TMyTrackBar::mouseReleaseEvent(QMouseEvent* e)
 
 void TMyTrackBar::keyPressEvent(QKeyEvent* e)
 {
+    // Alt and Ctrl with these keys belong to the window (keyframe steps and the like), not to the slider.
+    if (e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
     switch (e->key()) {
     case Qt::Key_Left: case Qt::Key_Up: MoveThumbBy(-lineSize_, ScrollCode::TB_LINEUP); break;
     case Qt::Key_Right: case Qt::Key_Down: MoveThumbBy(lineSize_, ScrollCode::TB_LINEDOWN); break;
@@ -371,7 +385,7 @@ void TMyTrackBar::keyPressEvent(QKeyEvent* e)
 
 void TMyTrackBar::keyReleaseEvent(QKeyEvent* e)
 {
-    if (IsNavigationKey(e->key())) {
+    if (IsNavigationKey(e->key()) && !(e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
         if (!e->isAutoRepeat()) Notify(ScrollCode::TB_ENDTRACK);
         e->accept();
         return;
@@ -389,8 +403,15 @@ void TMyTrackBar::wheelEvent(QWheelEvent* e)
     }
     // One line per wheel message whatever its distance: towards the user is towards Max. The step
     // starts from the thumb the user sees (it can stand apart from Position while a pane plays).
+    // A step onto the stored value still reports when the thumb moved, as the thumb is what the user saw.
     const std::int64_t target = std::int64_t{thumb_} + (delta.y() < 0 ? lineSize_ : -std::int64_t{lineSize_});
-    SetPosition(static_cast<int>(std::clamp<std::int64_t>(target, min_, max_)));
+    const int v = static_cast<int>(std::clamp<std::int64_t>(target, min_, max_));
+    if (v != thumb_ || v != position_) {
+        thumb_ = v;
+        position_ = v;
+        update();
+        if (OnChange) OnChange(this);
+    }
     if (OnChangeDetail) OnChangeDetail(this, ScrollCode::TB_ENDTRACK);
     e->accept();
 }

@@ -30,8 +30,8 @@ using Tchangedetail = std::function<void(QObject* sender, std::int16_t scrollcod
 
 // The editor's slider: a track bar with a stored position and a thumb that can be moved apart from it,
 // a selection range, ticks, keys, mouse and wheel. Every user action is reported as a scroll
-// notification: the thumb's value becomes Position (OnChange when that changed), then OnChangeDetail
-// gets the scroll code. Vertical bars have Min at the top.
+// notification: the thumb's value becomes Position and OnChange fires (also when the value is the one
+// stored), then OnChangeDetail gets the scroll code. Vertical bars have Min at the top.
 class TMyTrackBar : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +74,8 @@ public:
     void SetThumbLength(int value);
     // A tick of the manual style (the ends always carry one).
     void SetTick(int value);
+    // All manual ticks at once, replacing those there were.
+    void SetTicks(std::vector<int> values);
     void ClearTicks();
     void SetTabStop(bool value);
 

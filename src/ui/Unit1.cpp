@@ -36,6 +36,8 @@ TForm1::TForm1(const TForm1Environment& environment) : QWidget(nullptr), environ
     ConnectRecorderPaneHandlers();
     ConnectPlayerPaneHandlers();
     ConnectMediaControlHandlers();
+    CreateShortcuts();
+    setAcceptDrops(true);
     FormCreate();
 }
 

@@ -2,9 +2,11 @@
 #include "core/CutterRunner.h"
 #include "core/LogText.h"
 #include "media/MediaGraph.h"
+#include "platform/FileSystemSpace.h"
 #include "platform/RunDirectory.h"
 #include "ui/FileDialogs.h"
 #include "ui/ImageList.h"
+#include "ui/KeysWindow.h"
 #include "ui/MyTrackBar.h"
 #include "ui/StatusBar.h"
 
@@ -23,6 +25,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+class QMimeData;
 
 namespace kestrine::media {
 class TVideoWindow;
@@ -192,12 +197,17 @@ public:
     platform::ComPtr<platform::IMediaPosition> RecorderMediaPosition;
 
     // How one cutter command line is run. Tests wrap it to see the lines while the real cutter runs.
-    using CutterRunFunction = std::function<void(const std::string& commandLine, core::LogText& log, std::int64_t pipeSize)>;
+    using CutterRunFunction = std::function<void(const std::string& commandLine, core::LogText& log,
+                                                 std::int64_t pipeSize, const core::CutterStop* stop)>;
     CutterRunFunction CutterRun = core::RunCutter;
+    // The bytes free where the results go, asked before each Record. Tests stand in for a full disk.
+    using FreeSpaceFunction = std::function<std::optional<std::uint64_t>(const std::string& path)>;
+    FreeSpaceFunction FreeSpace = platform::AvailableBytes;
 
     // ---- the Player pane's Open ----
     void ToolButton17Click();
-    // Open's work once a file is chosen (also for a file named on the command line).
+    // Open's work once a file is chosen (also for a file named on the command line). A file that
+    // cannot be rendered raises, with the Player put back as it was before.
     void OpenSource(const std::string& path);
 
     // ---- each pane's media controls: volume, mute, aspect, full screen, right-click transport ----
@@ -217,14 +227,26 @@ public:
     std::int32_t PlayerMuteSavedPosition = 0;
     std::int32_t RecorderMuteSavedPosition = 0;
 
+    // ---- keyboard ----
+    // F1: the window listing the shortcuts (made on first use).
+    void ShowKeysWindow();
+    TKeysWindow* KeysWindow() const { return keysWindow_; }
+
     // True while a Record or keyframe query waits for the cutter; Open, Record, Undo and Save are refused then.
     bool CutterRunning() const { return cutterRunning_; }
+    // The editor is about to end (a termination signal): a cutter run in progress is ended, its handler
+    // unwinds without touching the result chain, and no new run or change of the chain starts.
+    void StopCutterForExit();
 
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     // The controls one pane's media handlers act on.
@@ -244,6 +266,12 @@ private:
     PaneControls PlayerControls();
     PaneControls RecorderControls();
     void ConnectMediaControlHandlers();
+    // The window's shortcuts, each an action of this window that presses a button.
+    void CreateShortcuts();
+    // Escape: a pane in full screen comes back. False when none was.
+    bool LeaveFullScreen();
+    // A drag of one .asf, .wmv or .wma file over the Player pane, while nothing runs.
+    bool AcceptsDrop(const QMimeData* dragged, const QPoint& at) const;
     static void FocusPositionSlider(const PaneControls& pane);
     static void VolumeSliderChanged(const PaneControls& pane);
     static void MuteBoxClicked(const PaneControls& pane);
@@ -261,11 +289,46 @@ private:
     void ConnectRecorderPaneHandlers();
     void ConnectPlayerPaneHandlers();
     void FocusPlayerSlider();
+    // A tick on the Player's slider for each keyframe of the source.
+    void ShowKeyFrameTicks();
+    // The IN side of the Player's selection where the cut will really begin (after a Mark IN).
+    void ShowCutStart();
     void ReadPlayerPosition();
     void SeekPlayer(double seconds);
     void ShowPlayerTime();
     void StepToKeyFrame(double target);
     void FocusRecorderSlider();
+    // A cutter run is in progress, or the editor is ending: commands that run the cutter or change the
+    // chain are refused.
+    bool Busy() const { return cutterRunning_ || cutterStop_.Requested(); }
+    // Whether the results' file system has room for the Record about to run; says why not.
+    bool RoomForRecord();
+    // Tells the run record which result is current, for a recovery after a crash.
+    void NoteCurrentResult();
+    // The Save dialog, with the refusal of the source and of the working folder of `result`, and the
+    // question before an existing file is replaced. Nothing when the user gave up.
+    std::optional<std::string> ChooseSaveTarget(const std::string& result);
+    // Copies a result to the user's file; says why when it cannot.
+    bool CopyResultTo(const std::string& result, const std::string& target);
+    // Offers the results of run directories whose editor ended without closing, then removes them.
+    void OfferOrphanedResults();
+    // What the Player stood on before an Open, to go back to when the new file cannot be rendered.
+    struct PlayerSource {
+        std::string fileName;
+        media::TFilterGraph* video1Graph;
+        media::TFilterGraph* video2Graph;
+        bool graphActive;
+        double position;
+        bool playing;
+    };
+    PlayerSource CurrentPlayerSource() const;
+    // Open's steps for a chosen file; on a failure to render, back to `previous`.
+    void OpenChosen(const std::string& path, const PlayerSource& previous);
+    void RestorePlayerSource(const PlayerSource& previous);
+    // No source any more: the Player empty and its buttons and Record disabled, as before the first Open.
+    void ForgetSource();
+    // The Player's slider and buttons, and Record: what a source makes usable.
+    void EnableSourceControls(bool enabled);
     QToolButton* AddToolButton(QWidget* bar, int& x, const char* name, const QString& hint, int image, bool check);
     QToolButton* AddSeparator(QWidget* bar, int& x, const char* name, int width);
     void DeleteResultFiles();
@@ -278,6 +341,14 @@ private:
     bool centred_ = false;
     std::unique_ptr<TCaptionFrame> captionFrame_;
     bool cutterRunning_ = false;
+    // Set when a close or the end of the editor gives up a cutter run; never cleared.
+    core::CutterStop cutterStop_;
+    // The close was agreed while a cutter ran; it goes ahead, without asking again, once the run has unwound.
+    bool closeApproved_ = false;
+    // A Mark IN was made since the last Open, so the selection shows where the cut begins.
+    bool markInSet_ = false;
+    std::vector<TKeyLine> keyLines_;
+    TKeysWindow* keysWindow_ = nullptr;  // owned as a child of this window
     friend class CutterRunGuard;
 };
 

@@ -46,6 +46,8 @@ void TCaptionStrip::EnsureSurface()
         surface_.dotsPerMeterX() == qRound(logicalDpiX() / 0.0254))
         return;
     surface_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    // A new image holds whatever memory it was given; drawing may come before the standard caption.
+    surface_.fill(Qt::transparent);
     surface_.setDevicePixelRatio(ratio);
     // Text on the surface must come out as wide as the screen measures it, or the maker line
     // would not land where the measured title ends.

@@ -55,6 +55,7 @@ void TForm1::FormCreate()
         TForm3 warning(this);
         platform::Dialogs().ShowModal(warning);
     }
+    OfferOrphanedResults();
 }
 
 void TForm1::FormActivate() { FormPaint(); }
@@ -130,11 +131,23 @@ void TForm1::showEvent(QShowEvent* e)
     QWidget::showEvent(e);
 }
 
+void TForm1::StopCutterForExit() { cutterStop_.Request(); }
+
 void TForm1::closeEvent(QCloseEvent* e)
 {
-    bool canClose = true;
-    FormCloseQuery(canClose);
-    if (!canClose) {
+    if (!closeApproved_) {
+        bool canClose = true;
+        FormCloseQuery(canClose);
+        if (!canClose) {
+            e->ignore();
+            return;
+        }
+    }
+    if (cutterRunning_) {
+        // The cutter still writes into the run directory and its handler would carry on in a closing
+        // window: the run is ended first, and the close comes back once the handler has unwound.
+        closeApproved_ = true;
+        cutterStop_.Request();
         e->ignore();
         return;
     }

@@ -34,29 +34,45 @@ std::string LowerExtension(const std::string& path)
 void TForm1::ToolButton17Click()
 {
     // The LOG and the keyframe list belong to the run in progress until it ends.
-    if (cutterRunning_) return;
+    if (Busy()) return;
+    // The dialog keeps the name chosen; what stood before must be known to go back to it.
+    const PlayerSource previous = CurrentPlayerSource();
     if (!OpenDialog1.Execute()) return;
-    OpenSource(OpenDialog1.FileName);
+    OpenChosen(OpenDialog1.FileName, previous);
+}
+
+TForm1::PlayerSource TForm1::CurrentPlayerSource() const
+{
+    return {OpenDialog1.FileName, VideoWindow1->FilterGraph(), VideoWindow2->FilterGraph(), FilterGraph1->Active(),
+            Edit.PlayerPos, Timer1->isActive()};
 }
 
 void TForm1::OpenSource(const std::string& path)
 {
-    if (cutterRunning_) return;
-    OpenDialog1.FileName = platform::ShortPathName(path);
-    if (!FilterGraph1->Active()) FilterGraph1->SetActive(true);
+    if (Busy()) return;
+    OpenChosen(path, CurrentPlayerSource());
+}
 
-    // Sound alone: no renderer windows in either pane.
-    const bool soundOnly = LowerExtension(OpenDialog1.FileName) == ".wma";
-    VideoWindow1->SetFilterGraph(soundOnly ? nullptr : FilterGraph1);
-    VideoWindow2->SetFilterGraph(soundOnly ? nullptr : FilterGraph2);
+void TForm1::OpenChosen(const std::string& path, const PlayerSource& previous)
+{
+    try {
+        OpenDialog1.FileName = platform::ShortPathName(path);
+        if (!FilterGraph1->Active()) FilterGraph1->SetActive(true);
 
-    FilterGraph1->EmptyGraph();
-    // A file that cannot be rendered raises here; what the earlier Open left stays as it was.
-    FilterGraph1->RenderMediaFile(platform::ToWide(OpenDialog1.FileName));
+        // Sound alone: no renderer windows in either pane.
+        const bool soundOnly = LowerExtension(OpenDialog1.FileName) == ".wma";
+        VideoWindow1->SetFilterGraph(soundOnly ? nullptr : FilterGraph1);
+        VideoWindow2->SetFilterGraph(soundOnly ? nullptr : FilterGraph2);
 
-    for (QWidget* control : std::initializer_list<QWidget*>{TrackBar1, ToolButton5, ToolButton7, ToolButton13,
-                                                           ToolButton16, ToolButton24, ToolButton1, ToolButton8})
-        control->setEnabled(true);
+        FilterGraph1->EmptyGraph();
+        FilterGraph1->RenderMediaFile(platform::ToWide(OpenDialog1.FileName));
+    } catch (...) {
+        // Record would otherwise cut the file that failed with the marks of the one before.
+        RestorePlayerSource(previous);
+        throw;
+    }
+
+    EnableSourceControls(true);
     TrackBar1->setFocus();
 
     PlayerMediaPosition = FilterGraph1->GraphManager().Query<platform::IMediaPosition>();
@@ -85,7 +101,61 @@ void TForm1::OpenSource(const std::string& path)
 
     Log().Clear();
     Edit.KeyFrames.clear();
+    markInSet_ = false;
     if (GetKf1->isChecked()) QueryKeyFrames();
+    ShowKeyFrameTicks();
+}
+
+void TForm1::EnableSourceControls(bool enabled)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{TrackBar1, ToolButton5, ToolButton7, ToolButton13,
+                                                           ToolButton16, ToolButton24, ToolButton1, ToolButton8})
+        control->setEnabled(enabled);
+}
+
+void TForm1::RestorePlayerSource(const PlayerSource& previous)
+{
+    OpenDialog1.FileName = previous.fileName;
+    VideoWindow1->SetFilterGraph(previous.video1Graph);
+    VideoWindow2->SetFilterGraph(previous.video2Graph);
+    FilterGraph1->EmptyGraph();
+    if (previous.fileName.empty()) {
+        FilterGraph1->SetActive(previous.graphActive);
+        return;
+    }
+    // The earlier source goes back into the graph at the place it stood, paused or playing as it was.
+    try {
+        FilterGraph1->RenderMediaFile(platform::ToWide(previous.fileName));
+        PlayerMediaPosition = FilterGraph1->GraphManager().Query<platform::IMediaPosition>();
+        SeekPlayer(previous.position);
+        ReadPlayerPosition();
+        if (previous.playing) {
+            FilterGraph1->SetAudioVolume(Edit.PlayerVolume);
+            FilterGraph1->Play();
+        } else {
+            FilterGraph1->Play();
+            FilterGraph1->Pause();
+        }
+    } catch (...) {
+        // The earlier file has gone too: nothing is left to cut from.
+        ForgetSource();
+    }
+}
+
+void TForm1::ForgetSource()
+{
+    Timer1->stop();
+    ReleaseGroup(*PlayerTransport);
+    FilterGraph1->EmptyGraph();
+    FilterGraph1->SetActive(false);
+    PlayerMediaPosition.Reset();
+    EnableSourceControls(false);
+    OpenDialog1.FileName.clear();
+    Edit.KeyFrames.clear();
+    markInSet_ = false;
+    TrackBar1->ClearTicks();
+    Edit.PlayerPos = Edit.PlayerDuration = Edit.MarkIn = Edit.MarkOut = 0;
+    StatusBar1->SetSimpleText(QString());
 }
 
 }  // namespace kestrine::ui

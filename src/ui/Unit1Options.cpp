@@ -33,7 +33,11 @@ void TForm1::ConnectHandlers()
 
 void TForm1::Button1Click() { PopupMenu1->popup(QCursor::pos()); }
 
-void TForm1::CVB1Click() { CVB1->setChecked(!CVB1->isChecked()); }
+void TForm1::CVB1Click()
+{
+    CVB1->setChecked(!CVB1->isChecked());
+    ShowCutStart();  // with CVB a cut begins on the keyframe before IN instead of the one after
+}
 void TForm1::Noindex1Click() { Noindex1->setChecked(!Noindex1->isChecked()); }
 void TForm1::GetKf1Click() { GetKf1->setChecked(!GetKf1->isChecked()); }
 void TForm1::Cont1Click() { Cont1->setChecked(!Cont1->isChecked()); }

@@ -7,6 +7,8 @@
 #include "core/SliderUnits.h"
 #include "core/TimeText.h"
 
+#include <vector>
+
 namespace kestrine::ui {
 
 using core::Edit;
@@ -103,9 +105,9 @@ void TForm1::ToolButton13Click()
 {
     ReadPlayerPosition();
     Edit.MarkIn = Edit.PlayerPos;
-    const int units = core::SecondsToSliderUnits(Edit.PlayerPos);
-    TrackBar1->SetThumbPosition(units);
-    TrackBar1->SetSelStart(units);
+    TrackBar1->SetThumbPosition(core::SecondsToSliderUnits(Edit.PlayerPos));
+    markInSet_ = true;
+    ShowCutStart();
     core::SplitTime(Edit.PlayerPos);
     ToolButton13->setToolTip(core::TimeText(core::TimeTextKind::MarkIn, Edit));
     FocusPlayerSlider();
@@ -121,6 +123,23 @@ void TForm1::ToolButton16Click()
     core::SplitTime(Edit.PlayerPos);
     ToolButton16->setToolTip(core::TimeText(core::TimeTextKind::MarkOut, Edit));
     FocusPlayerSlider();
+}
+
+void TForm1::ShowKeyFrameTicks()
+{
+    std::vector<int> ticks;
+    ticks.reserve(Edit.KeyFrames.size());
+    for (const double k : Edit.KeyFrames) ticks.push_back(core::SecondsToSliderUnits(k));
+    TrackBar1->SetTicks(std::move(ticks));
+    ShowCutStart();
+}
+
+void TForm1::ShowCutStart()
+{
+    // The selection begins where Record will really begin: on a keyframe, not on the IN mark itself.
+    if (!markInSet_) return;
+    const double start = core::FindCutStart(Edit.MarkIn, Edit.KeyFrames, CVB1->isChecked()).value_or(Edit.MarkIn);
+    TrackBar1->SetSelStart(core::SecondsToSliderUnits(start));
 }
 
 void TForm1::FilterGraph1GraphComplete(QObject*, platform::HRESULT Result, platform::IBaseFilter*)

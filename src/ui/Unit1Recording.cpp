@@ -1,5 +1,6 @@
 // Record, Undo and Save over the result chain, and the Recorder operations they share.
 #include "ui/Unit1.h"
+#include "ui/Unit2.h"
 
 #include "core/CutterCommands.h"
 #include "core/EditState.h"
@@ -12,40 +13,44 @@
 #include "platform/FileOps.h"
 #include "platform/QtPathNames.h"
 
-#include <QFileInfo>
-#include <array>
-#include <cerrno>
-#include <cstring>
+#include <vector>
 
 namespace kestrine::ui {
 
 using core::Edit;
 
 // Marks the window busy for the length of a cutter run: the commands that would start another run
-// or change the chain under it are disabled, and put back as they were however the run ends.
+// or change the chain under it, and the LOG's Clear and Save (the keyframe query reads the LOG after
+// the run), are disabled, and put back as they were however the run ends. A close agreed during the
+// run goes ahead once the run's handler has unwound.
 class CutterRunGuard {
 public:
-    explicit CutterRunGuard(TForm1& form)
-        : form_(form), buttons_{form.ToolButton17, form.ToolButton24, form.ToolButton14, form.ToolButton38}
+    explicit CutterRunGuard(TForm1& form) : form_(form)
     {
+        buttons_ = {form.ToolButton17, form.ToolButton24, form.ToolButton14, form.ToolButton38};
+        if (TForm2* log = form.LogWindow()) {
+            buttons_.push_back(log->Button1);
+            buttons_.push_back(log->Button2);
+        }
         form_.cutterRunning_ = true;
-        for (std::size_t i = 0; i < buttons_.size(); ++i) {
-            wasEnabled_[i] = buttons_[i]->isEnabled();
-            buttons_[i]->setEnabled(false);
+        for (QAbstractButton* b : buttons_) {
+            wasEnabled_.push_back(b->isEnabled());
+            b->setEnabled(false);
         }
     }
     ~CutterRunGuard()
     {
         for (std::size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->setEnabled(wasEnabled_[i]);
         form_.cutterRunning_ = false;
+        if (form_.closeApproved_) QTimer::singleShot(0, &form_, [form = &form_] { form->close(); });
     }
     CutterRunGuard(const CutterRunGuard&) = delete;
     CutterRunGuard& operator=(const CutterRunGuard&) = delete;
 
 private:
     TForm1& form_;
-    std::array<QToolButton*, 4> buttons_;
-    std::array<bool, 4> wasEnabled_{};
+    std::vector<QAbstractButton*> buttons_;
+    std::vector<bool> wasEnabled_;
 };
 
 namespace {
@@ -79,7 +84,7 @@ void TForm1::ConnectRecordingHandlers()
 
 void TForm1::ToolButton24Click()
 {
-    if (cutterRunning_) return;
+    if (Busy() || !RoomForRecord()) return;
     WorkingNotice working(*Panel1);
     // A Record either completes or leaves the chain as it found it: counters half advanced would make
     // the next Record join a segment instead of a result.
@@ -91,7 +96,9 @@ void TForm1::ToolButton24Click()
         // A leftover of an undone or saved chain must not pass for this run's output if the cut fails.
         const std::string segment = core::SegmentPath(Edit);
         platform::DeleteFile(segment);
-        CutterRun(core::CutCommand(Edit, OpenDialog1.FileName, options), Log(), kRecordPipeSize);
+        CutterRun(core::CutCommand(Edit, OpenDialog1.FileName, options), Log(), kRecordPipeSize, &cutterStop_);
+        // The editor is closing: the chain stays as it was, and the files go with the run directory.
+        if (cutterStop_.Requested()) return;
 
         haveResult = platform::FileExists(segment);
         if (Edit.ResultCounter > 0) {
@@ -101,7 +108,8 @@ void TForm1::ToolButton24Click()
             } else {
                 const std::string joined = core::JoinedResultPath(Edit);
                 platform::DeleteFile(joined);
-                CutterRun(core::JoinCommand(Edit, options), Log(), kRecordPipeSize);
+                CutterRun(core::JoinCommand(Edit, options), Log(), kRecordPipeSize, &cutterStop_);
+                if (cutterStop_.Requested()) return;
                 haveResult = platform::FileExists(joined);
                 if (haveResult) {
                     core::AdvanceResult(Edit);
@@ -126,11 +134,12 @@ void TForm1::ToolButton24Click()
         throw;
     }
     core::AdvanceResult(Edit);
+    NoteCurrentResult();
 }
 
 void TForm1::ToolButton14Click()
 {
-    if (cutterRunning_) return;
+    if (Busy()) return;
     if (!core::UndoHasEarlierResult(Edit)) {
         ResetRecorder(false);
         return;
@@ -157,36 +166,23 @@ void TForm1::ToolButton14Click()
         throw;
     }
     core::AdvanceResult(Edit);
+    NoteCurrentResult();
 }
 
 void TForm1::ToolButton38Click()
 {
-    if (cutterRunning_) return;
-    if (!SaveDialog1.Execute()) return;
+    if (Busy()) return;
     const std::string current = core::CurrentResultPath(Edit);
-    const std::string target = SaveDialog1.FileName;
-    errno = 0;
-    if (!platform::CopyFile(current, target, false)) {
-        const int error = errno;
-        QString reason;
-        if (!platform::FileExists(current))
-            reason = QStringLiteral("the current result %1 is missing").arg(Path(current));
-        else if (QFileInfo(Path(target)).isDir())
-            reason = QStringLiteral("that is a folder");
-        else if (error != 0)
-            reason = QString::fromLocal8Bit(std::strerror(error));
-        else
-            reason = QStringLiteral("the copy did not complete");
-        platform::MessageRequest request;
-        request.owner = this;
-        request.title = QStringLiteral("Save");
-        request.text = QStringLiteral("The movie was not saved to %1: %2.").arg(Path(target), reason);
-        request.icon = platform::MessageIcon::Error;
-        platform::ShowMessage(request);
-        return;
-    }
+    const auto target = ChooseSaveTarget(current);
+    if (!target || !CopyResultTo(current, *target)) return;
     ResetRecorder(true);
     Edit.ResultSaved = true;
+}
+
+void TForm1::NoteCurrentResult()
+{
+    if (runDirectory_)
+        runDirectory_->RecordCurrentResult(Edit.ResultCounter > 0 ? core::ResultFileName(Edit.ResultCounter - 1) : std::string());
 }
 
 void TForm1::TrackBar2Change()
@@ -236,6 +232,7 @@ void TForm1::ResetRecorder(bool resetSliderPosition)
     TrackBar2->setEnabled(false);
     StatusBar2->SetSimpleText(QString());
     core::RestartChain(Edit);
+    NoteCurrentResult();
 }
 
 void TForm1::ShowRecorderTime() { StatusBar2->SetSimpleText(core::StatusLine(Edit.RecorderPos, Edit.RecorderDuration)); }
@@ -243,7 +240,8 @@ void TForm1::ShowRecorderTime() { StatusBar2->SetSimpleText(core::StatusLine(Edi
 void TForm1::QueryKeyFrames()
 {
     CutterRunGuard busy(*this);
-    core::QueryKeyFrames(OpenDialog1.FileName, Log(), [this](bool visible) { Panel1->setVisible(visible); });
+    core::QueryKeyFrames(OpenDialog1.FileName, Log(), [this](bool visible) { Panel1->setVisible(visible); },
+                         &cutterStop_);
 }
 
 }  // namespace kestrine::ui

@@ -43,18 +43,6 @@ char ProcessState(pid_t pid)
     return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : 0;
 }
 
-// Polls `done` until it holds or a generous limit passes; the limit only guards against a hang.
-template <typename Done>
-bool Eventually(Done done)
-{
-    for (int i = 0; i < 600; ++i) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-}
-
 void PressAndReleaseEscapeOn(QObject* target)
 {
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
@@ -129,30 +117,36 @@ TEST(CutterRunnerTest, Utf8SplitBetweenChunksComesOutWhole)
     }
 }
 
-TEST(CutterRunnerTest, EscapeEndsTheWaitAndTheChildIsReapedWhenItEnds)
+TEST(NoLostWorkRunner, EscapeOrAStopRequestEndsTheWaitAndTheChildWithIt)
 {
-    const fs::path dir = kestrine::test::FreshTestDir();
-    const fs::path release = dir / "release";
-    const fs::path done = dir / "done";
-    QObject target;
-    QTimer::singleShot(300, &target, [&target] { PressAndReleaseEscapeOn(&target); });
+    // A child left running would go on writing (the cutter: renaming its output into place) later.
+    for (const bool byEscape : {true, false}) {
+        SCOPED_TRACE(byEscape ? "Escape" : "stop request");
+        const fs::path dir = kestrine::test::FreshTestDir();
+        const fs::path release = dir / "release";
+        const fs::path done = dir / "done";
+        QObject target;
+        kestrine::core::CutterStop stop;
+        QTimer::singleShot(300, &target, [&] {
+            if (byEscape)
+                PressAndReleaseEscapeOn(&target);
+            else
+                stop.Request();
+        });
 
-    MemoryLogText log;
-    // After its release the child writes far more than a pipe holds before it finishes.
-    RunCutter(ChildCommand({"wait-for", release.string(), "4000000", done.string()}), log, 0);
+        MemoryLogText log;
+        RunCutter(ChildCommand({"wait-for", release.string(), "4000000", done.string()}), log, 0, &stop);
 
-    ASSERT_FALSE(fs::exists(release));
-    const QString text = log.Text();
-    ASSERT_TRUE(text.startsWith(QLatin1String("pid "))) << text.toStdString();
-    EXPECT_TRUE(text.endsWith(QLatin1String("\n ")));
-    const pid_t pid = text.mid(4, text.indexOf(QLatin1Char('\n')) - 4).toInt();
-    ASSERT_GT(pid, 0);
-    const char state = ProcessState(pid);
-    EXPECT_TRUE(state != 0 && state != 'Z') << "the child was not left running: " << state;
-
-    std::ofstream(release).put('x');
-    EXPECT_TRUE(Eventually([&] { return fs::exists(done); })) << "the abandoned child could not finish";
-    EXPECT_TRUE(Eventually([&] { return ProcessState(pid) == 0; })) << "the child was not reaped";
+        const QString text = log.Text();
+        ASSERT_TRUE(text.startsWith(QLatin1String("pid "))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QLatin1String("\n ")));
+        const pid_t pid = text.mid(4, text.indexOf(QLatin1Char('\n')) - 4).toInt();
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(ProcessState(pid), 0) << "the child outlived its run";
+        std::ofstream(release).put('x');
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_FALSE(fs::exists(done));
+    }
 }
 
 TEST(CutterRunnerTest, AnEscapeFromBeforeTheRunDoesNotEndIt)

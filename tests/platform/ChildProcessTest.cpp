@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
@@ -166,4 +167,26 @@ TEST(ChildProcessTest, MovedFromObjectsOwnNothing)
     EXPECT_EQ(child->Pid(), -1);
     EXPECT_EQ(child->PipeCapacity(), -1);
     EXPECT_EQ(ReadToEnd(moved).size(), 10u);
+}
+
+TEST(NoLostWorkChildProcess, TerminateEndsTheChildAndKillsOneDeafToIt)
+{
+    const fs::path never = kestrine::test::FreshTestDir() / "never";
+    for (const bool deaf : {false, true}) {
+        SCOPED_TRACE(deaf);
+        auto child = deaf ? StartChild({"deaf"}) : StartChild({"wait-for", never.string()});
+        ASSERT_TRUE(child);
+        const pid_t pid = child->Pid();
+        // Its pid line comes once it is in its loop (the deaf one ignoring SIGTERM by then).
+        std::array<char, 64> buffer{};
+        ASSERT_TRUE(Eventually([&] {
+            child->WaitForOutputOrEnd(std::chrono::milliseconds(10));
+            return child->ReadAvailable(buffer) > 0;
+        }));
+        child->Terminate(std::chrono::milliseconds(300));
+        EXPECT_TRUE(child->HasEnded());
+        EXPECT_EQ(ProcessState(pid), 0) << "not reaped";
+        ASSERT_TRUE(WIFSIGNALED(child->WaitStatus()));
+        EXPECT_EQ(WTERMSIG(child->WaitStatus()), deaf ? SIGKILL : SIGTERM);
+    }
 }

@@ -28,9 +28,10 @@ protected:
         logWindow = std::make_unique<ui::TForm2>(form.get());
         form->AttachLogWindow(*logWindow);
         core::Edit.EditorDir = BinDir().string() + "/";
-        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize) {
+        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize,
+                                 const core::CutterStop* stop) {
             cutterLines.push_back(line);
-            core::RunCutter(line, log, pipeSize);
+            core::RunCutter(line, log, pipeSize, stop);
         };
         form->show();
     }
@@ -41,6 +42,16 @@ protected:
         form.reset();
         platform::CoUninitialize();
         FormTest::TearDown();
+    }
+
+    // 4 s of 160 x 120 WMV8 with WMA2, a keyframe every `gopLength` frames (25 a second).
+    static MediaSpec SmallSource(int gopLength = 5)
+    {
+        MediaSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.gopLength = gopLength;
+        return spec;
     }
 
     // Open with the dialog answered by `file`.

@@ -66,7 +66,7 @@ protected:
             EXPECT_GT(std::string(e.what()).size(), 10u) << e.what();
             EXPECT_TRUE(platform::FAILED(e.ResultCode));
         }
-        EXPECT_NE(form->OpenDialog1.FileName, before);
+        EXPECT_EQ(form->OpenDialog1.FileName, before);
         EXPECT_EQ(Edit.PlayerDuration, duration);
         EXPECT_EQ(Edit.KeyFrames, keyFrames);
         EXPECT_EQ(logWindow->Memo1->Lines(), log);

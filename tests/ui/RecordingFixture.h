@@ -44,10 +44,11 @@ protected:
         logWindow = std::make_unique<ui::TForm2>(form.get());
         form->AttachLogWindow(*logWindow);
         core::Edit.EditorDir = BinDir().string() + "/";
-        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize) {
+        form->CutterRun = [this](const std::string& line, core::LogText& log, std::int64_t pipeSize,
+                                 const core::CutterStop* stop) {
             calls.push_back({line, pipeSize});
             if (beforeRun) beforeRun(line);
-            core::RunCutter(line, log, pipeSize);
+            core::RunCutter(line, log, pipeSize, stop);
             if (afterRun) afterRun(line);
         };
         source = MakeMedia(SourceSpec());

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,7 +87,7 @@ void Touch(const char* path)
 int Usage()
 {
     std::fputs("usage: runner_child bytes N [WRITE_SIZE] | hex H [H...] | delay MS TEXT | argv ARG... |\n"
-               "       wait-for FILE [THEN_BYTES DONE_FILE] | stdin | pipesize | fds | exit CODE\n",
+               "       wait-for FILE [THEN_BYTES DONE_FILE] | deaf | stdin | pipesize | fds | exit CODE\n",
                stderr);
     return 2;
 }
@@ -158,6 +159,13 @@ int main(int argc, char** argv)
             Touch(argv[4]);
         }
         return 0;
+    }
+    if (mode == "deaf") {
+        // Deaf to SIGTERM: only SIGKILL ends it.
+        ::signal(SIGTERM, SIG_IGN);
+        Write("pid " + std::to_string(::getpid()) + "\n");
+        for (;;)
+            SleepMs(1000);
     }
     if (mode == "stdin") {
         char c;
