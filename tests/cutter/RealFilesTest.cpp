@@ -72,7 +72,8 @@ TimedEntries TimedEntriesOf(const fs::path& file)
 
 std::int64_t DurationMs(const fs::path& file)
 {
-    const auto& fp = asf::AsfFile::Open(file).Header().fileProperties;
+    const asf::AsfFile f = asf::AsfFile::Open(file);
+    const auto& fp = f.Header().fileProperties;
     return static_cast<std::int64_t>(fp.playDuration / 10000) - static_cast<std::int64_t>(fp.prerollMs);
 }
 
