@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 using namespace testing;
 
 struct Sample {
+    Sample(std::string file, std::string refused = "") : name(std::move(file)), refusal(std::move(refused)) {}
     std::string name;
     std::string refusal;  // set when the cutter must refuse the file: part of its message
 };
@@ -253,7 +254,9 @@ TEST_P(RealFile, CopyCutAndJoinHoldExactlyTheSourcesObjects)
     test::ProgramResult r = Asfbin({"-i", source.string(), "-o", copy.string()});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(ObjectsOf(copy), objects);
-    if (!h.fileProperties.Broadcast() && !file.Data().truncated) EXPECT_EQ(DurationMs(copy), DurationMs(source));
+    if (!h.fileProperties.Broadcast() && !file.Data().truncated) {
+        EXPECT_EQ(DurationMs(copy), DurationMs(source));
+    }
 
     // The middle half, from the keyframe at or before its start.
     const std::int64_t quarter = lastMs / 4, half = lastMs / 2, threeQuarters = lastMs * 3 / 4;
@@ -316,7 +319,9 @@ TEST_P(RealFile, CopyCutAndJoinHoldExactlyTheSourcesObjects)
     // A decoder's own quirks (FFmpeg's WMA Lossless stamps its delayed output with the next packet's
     // time) show as they do in FFmpeg's own concat of the same pieces.
     const int messages = joinedMessages.get();
-    if (messages > pieceMessages.get() + SpliceMessages(h)) EXPECT_LE(messages, FfmpegConcatMessages(a, b, dir));
+    if (messages > pieceMessages.get() + SpliceMessages(h)) {
+        EXPECT_LE(messages, FfmpegConcatMessages(a, b, dir));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
