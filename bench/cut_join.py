@@ -6,7 +6,9 @@ On the 500 MB benchmark source (page cache warm):
         against cp of a file of the output's size, cp followed by an fsync of the copy (asfbin.exe
         syncs its output before publishing it), and ffmpeg -ss 150 -to 450 -i SRC -c copy -map 0 OUT;
   join  asfbin.exe -i FIRST_HALF -i SECOND_HALF -o OUT -y
-        against the same cp pair and ffmpeg's concat demuxer with -c copy -map 0.
+        against the same cp pair and ffmpeg's concat demuxer with -c copy -map 0;
+  join of sound only: the two halves of a 30-minute WMA2 file (made once beside the source), against
+        ffmpeg's concat demuxer.
 Each command runs several times, alternating with its peers; the best time of each is kept. Peak
 memory comes from GNU time; a cut of a 60 s file beside the 600 s one shows it does not grow with
 the file. Prints BENCH lines.
@@ -82,6 +84,18 @@ def duration_seconds(path):
     return float(out.strip())
 
 
+def audio_only_source(work):
+    """A 30-minute WMA2 file (128 kbit/s stereo), made once and kept with the other bench media."""
+    path = os.path.join(work, "sine-wmav2-128k-1800s.wma")
+    if not os.path.exists(path):
+        part = path + ".part.%d" % os.getpid()
+        subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+                        "-i", "sine=frequency=440:sample_rate=44100:duration=1800", "-ac", "2",
+                        "-c:a", "wmav2", "-b:a", "128k", "-f", "asf", part], check=True)
+        os.replace(part, path)
+    return path
+
+
 def main():
     ap = argparse.ArgumentParser()
     default_build = os.environ.get("KESTRINE_BUILD_DIR", os.path.join(TOP, "build"))
@@ -144,7 +158,25 @@ def main():
     ffmpeg_join = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", listing,
                    "-c", "copy", "-map", "0", peer_out]
     bench("join", join, {"cp": cp, "cp_fsync": cp_sync, "ffmpeg": ffmpeg_join}, args.runs, [out, peer_out])
-    remove(out, peer_out, sized)
+
+    # Sound alone: every object's length comes from the next one's time, none from the byte rate.
+    audio = audio_only_source(args.work)
+    audio_first = os.path.join(work, "sine.first.wma")
+    audio_second = os.path.join(work, "sine.second.wma")
+    if not (os.path.exists(audio_first) and os.path.exists(audio_second)):
+        run_measured([args.asfbin, "-i", audio, "-o", audio_first, "-stop", "900", "-y"])
+        run_measured([args.asfbin, "-i", audio, "-o", audio_second, "-start", "900", "-y"])
+    warm(audio_first)
+    warm(audio_second)
+    audio_out = os.path.join(work, "out.wma")
+    audio_peer = os.path.join(work, "peer.wma")
+    audio_listing = os.path.join(work, "audio-halves.txt")
+    with open(audio_listing, "w") as f:
+        f.write(f"file '{audio_first}'\nfile '{audio_second}'\n")
+    bench("join_audio_only", [args.asfbin, "-i", audio_first, "-i", audio_second, "-o", audio_out, "-y"],
+          {"ffmpeg": ["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", audio_listing,
+                      "-c", "copy", "-map", "0", audio_peer]}, args.runs, [audio_out, audio_peer])
+    remove(out, peer_out, sized, audio_out, audio_peer)
 
 
 if __name__ == "__main__":

@@ -209,7 +209,7 @@ std::uint32_t DataPacketWriter::WindowMinimum(std::size_t from) const
     return minimum;
 }
 
-void DataPacketWriter::EmitFront(bool last)
+void DataPacketWriter::EmitFront(bool last, std::uint32_t endTime)
 {
     Pending& packet = held_.front();
     const std::uint32_t sendTime = std::max(lastSendTime_, WindowMinimum(0));
@@ -217,7 +217,8 @@ void DataPacketWriter::EmitFront(bool last)
     if (!last) {
         duration = std::max(sendTime, WindowMinimum(1)) - sendTime;
     } else {
-        const std::uint32_t end = packet.latest > layout_.sendTimeLead ? packet.latest - layout_.sendTimeLead : 0;
+        const std::uint32_t latest = std::max(packet.latest, endTime);
+        const std::uint32_t end = latest > layout_.sendTimeLead ? latest - layout_.sendTimeLead : 0;
         duration = end > sendTime ? end - sendTime : 0;
     }
     duration = std::min<std::uint64_t>(duration, 0xFFFF);
@@ -241,12 +242,12 @@ void DataPacketWriter::EmitFront(bool last)
     spareBuffers_.push_back(std::move(buffer));
 }
 
-void DataPacketWriter::Finish()
+void DataPacketWriter::Finish(std::uint32_t endTime)
 {
     if (finished_) throw std::logic_error("data packet writer finished twice");
     finished_ = true;
     ClosePacket();
-    while (!held_.empty()) EmitFront(held_.size() == 1);
+    while (!held_.empty()) EmitFront(held_.size() == 1, endTime);
 }
 
 }  // namespace kestrine::asf

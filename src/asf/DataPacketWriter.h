@@ -29,7 +29,7 @@
 // times a packet carries, as long as presentation order runs back by no more than the look-ahead
 // (B-frames, interleaved streams); beyond it, SendTimeConflicts() counts the packets affected.
 // A packet's duration is the time to the next packet's send time; the last one's reaches its latest
-// presentation time. Packets are emitted in order once their send time is settled, so memory stays at
+// presentation time, or the media's end when Finish is told where that is. Packets are emitted in order once their send time is settled, so memory stays at
 // about (lookahead + 2) packets however long the stream.
 #include <cstddef>
 #include <cstdint>
@@ -86,8 +86,10 @@ public:
     // the stream's media object it claims to continue. Exceptions from the sink pass through.
     PacketPlacement Add(const PayloadPiece& piece);
 
-    // Closes the last packet and emits all held back. Afterwards Add and Finish throw std::logic_error.
-    void Finish();
+    // Closes the last packet and emits all held back. `endTime` (presentation, ms) is where the media
+    // end when that is later than the last presentation time (the last objects' own length): the
+    // last packet's duration reaches it. Afterwards Add and Finish throw std::logic_error.
+    void Finish(std::uint32_t endTime = 0);
 
     // Packets begun so far: after Finish, the number of packets written.
     std::uint64_t PacketCount() const { return packetsBegun_; }
@@ -126,7 +128,7 @@ private:
     void CheckPiece(const PayloadPiece& piece) const;
     void AddEntry(const PayloadPiece& piece, std::size_t from, std::size_t size);
     void ClosePacket();
-    void EmitFront(bool last);
+    void EmitFront(bool last, std::uint32_t endTime = 0);
     std::uint32_t WindowMinimum(std::size_t from) const;
 
     PacketLayout layout_;

@@ -70,85 +70,6 @@ void WriteHeaderExtension(ByteWriter& w, const RawObject& object, const HeaderPl
     w.Bytes(kept);
 }
 
-void WriteMarkers(ByteWriter& w, const RawObject& object, const HeaderPlan& plan, BuiltHeader& built)
-{
-    ByteReader r(Body(object), "Marker Object");
-    const Guid reserved = r.ReadGuid();
-    const std::uint32_t count = r.U32();
-    const std::uint16_t reserved2 = r.U16();
-    const std::uint16_t nameLength = r.U16();
-    const auto name = r.Bytes(nameLength);
-
-    const std::size_t start = w.Position();
-    w.GuidValue(guids::kMarker);
-    w.U64(0);
-    w.GuidValue(reserved);
-    const std::size_t countAt = w.Position();
-    w.U32(0);
-    w.U16(reserved2);
-    w.U16(nameLength);
-    w.Bytes(name);
-    std::uint32_t kept = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        r.U64();  // offset: recomputed for the new packets
-        const std::uint64_t time = r.U64();
-        const std::uint16_t entryLength = r.U16();
-        const auto entry = r.Bytes(entryLength);
-        if (entryLength < 12) throw FormatError("a Marker entry is too short");
-        const std::int64_t ms = static_cast<std::int64_t>(time / 10000);
-        if (!plan.span.Contains(ms)) continue;
-        const std::int64_t shifted = static_cast<std::int64_t>(time) + plan.span.shiftMs * 10000;
-        KeptMarker m;
-        m.presentationTime = shifted > 0 ? static_cast<std::uint64_t>(shifted) : 0;
-        m.fieldsAt = w.Position();
-        built.markers.push_back(m);
-        w.U64(0);
-        w.U64(m.presentationTime);
-        w.U16(entryLength);
-        w.Bytes(entry);  // send time (patched later), flags, description
-        ++kept;
-    }
-    w.PatchU32(countAt, kept);
-    w.PatchU64(start + 16, w.Position() - start);
-}
-
-void WriteScriptCommands(ByteWriter& w, const RawObject& object, const HeaderPlan& plan)
-{
-    ByteReader r(Body(object), "Script Command Object");
-    const Guid reserved = r.ReadGuid();
-    const std::uint16_t commands = r.U16();
-    const std::uint16_t types = r.U16();
-
-    const std::size_t start = w.Position();
-    w.GuidValue(guids::kScriptCommand);
-    w.U64(0);
-    w.GuidValue(reserved);
-    const std::size_t countAt = w.Position();
-    w.U16(0);
-    w.U16(types);
-    for (std::uint16_t i = 0; i < types; ++i) {
-        const std::uint16_t chars = r.U16();
-        w.U16(chars);
-        w.Bytes(r.Bytes(std::size_t{chars} * 2));
-    }
-    std::uint16_t kept = 0;
-    for (std::uint16_t i = 0; i < commands; ++i) {
-        const std::uint32_t time = r.U32();
-        const std::uint16_t type = r.U16();
-        const std::uint16_t chars = r.U16();
-        const auto name = r.Bytes(std::size_t{chars} * 2);
-        if (!plan.span.Contains(time)) continue;
-        const std::int64_t shifted = std::int64_t{time} + plan.span.shiftMs;
-        w.U32(static_cast<std::uint32_t>(std::clamp<std::int64_t>(shifted, 0, UINT32_MAX)));
-        w.U16(type);
-        w.U16(chars);
-        w.Bytes(name);
-        ++kept;
-    }
-    w.PatchU16(countAt, kept);
-    w.PatchU64(start + 16, w.Position() - start);
-}
-
 }  // namespace
 
 BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
@@ -161,6 +82,12 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
     w.U32(0);
     w.U8(source.reserved1);
     w.U8(source.reserved2);
+
+    built.timedEntries.Add(source, 0, plan.span);
+    for (std::size_t i = 0; i < plan.laterInputs.size(); ++i)
+        built.timedEntries.Add(*plan.laterInputs[i].header, i + 1, plan.laterInputs[i].span, /*place=*/false);
+    bool wroteMarkers = false;
+    bool wroteScriptCommands = false;
 
     std::uint32_t children = 0;
     bool haveFileProperties = false;
@@ -180,9 +107,13 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
         } else if (object.id == guids::kHeaderExtension) {
             WriteHeaderExtension(w, object, plan);
         } else if (object.id == guids::kMarker) {
-            WriteMarkers(w, object, plan, built);
+            if (wroteMarkers) continue;  // one object holds them all
+            built.timedEntries.WriteMarkerObject(out);
+            wroteMarkers = true;
         } else if (object.id == guids::kScriptCommand) {
-            WriteScriptCommands(w, object, plan);
+            if (wroteScriptCommands) continue;
+            built.timedEntries.WriteScriptCommandObject(out);
+            wroteScriptCommands = true;
         } else if (object.id == guids::kDigitalSignature) {
             continue;
         } else {
@@ -191,6 +122,15 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
         ++children;
     }
     if (!haveFileProperties) throw FormatError("the header has no File Properties Object");
+    // Only a later input had them.
+    if (!wroteMarkers && built.timedEntries.HasMarkerObject()) {
+        built.timedEntries.WriteMarkerObject(out);
+        ++children;
+    }
+    if (!wroteScriptCommands && built.timedEntries.HasScriptCommandObject()) {
+        built.timedEntries.WriteScriptCommandObject(out);
+        ++children;
+    }
     w.PatchU64(16, out.size());
     w.PatchU32(24, children);
     return built;
@@ -203,14 +143,6 @@ void BuiltHeader::SetTotals(const HeaderTotals& totals)
     w.PatchU64(filePropertiesAt + kPacketsAt, totals.packetCount);
     w.PatchU64(filePropertiesAt + kPlayAt, totals.playDuration);
     w.PatchU64(filePropertiesAt + kSendAt, totals.sendDuration);
-}
-
-void BuiltHeader::SetMarkerPlace(std::size_t marker, std::uint64_t packetOffset, std::uint32_t sendTimeMs)
-{
-    const KeptMarker& m = markers.at(marker);
-    ByteWriter w(bytes);
-    w.PatchU64(m.fieldsAt, packetOffset);
-    w.PatchU32(m.fieldsAt + 8 + 8 + 2, sendTimeMs);
 }
 
 Guid NewFileId()

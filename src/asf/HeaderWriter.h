@@ -4,17 +4,19 @@
 //   HeaderPlan plan;
 //   plan.fileId = NewFileId();  plan.packetSize = 3200;  plan.written.simpleIndex = true;
 //   plan.span = {fromMs, toMs, shiftMs};        // which markers and script commands survive, and how they move
+//   plan.laterInputs = {{&second.Header(), span2}};  // a join: their markers and script commands too
 //   BuiltHeader header = BuildHeader(source.Header(), plan);
-//   out.Write(header.bytes);                    // sizes, counts and durations are patched in later:
-//   header.SetTotals(totals);  header.SetMarkerPlace(i, packetOffset, sendTime);
+//   out.Write(header.bytes);                    // sizes, counts, durations and later inputs' times follow:
+//   header.PlaceInput(1, shiftMs);  header.SetTotals(totals);  header.SetMarkerPlace(i, packetOffset, sendTime);
 //   out.WriteAt(0, header.bytes);               // the header never changes size once built
 //
 // Every child object is carried over byte for byte in its order, except: File Properties (new file
 // ID, creation date, sizes, counts, durations, flags, packet size), the Header Extension (index
 // parameters objects dropped unless that index is written; the start and end times of Extended
 // Stream Properties, which describe the source's timeline, cleared), Marker and Script Command objects
-// (entries outside the span dropped, the rest shifted) and a Digital Signature, which cannot stay
-// valid over a rewritten header and is dropped.
+// (every input's entries in its span, shifted, in time order: TimedHeaderEntries.h; added at the end
+// when only a later input has one) and a Digital Signature, which cannot stay valid over a rewritten
+// header and is dropped.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,18 +24,16 @@
 
 #include "asf/Guid.h"
 #include "asf/HeaderObjects.h"
+#include "asf/PresentationSpan.h"
 #include "asf/SimpleIndexWriter.h"
+#include "asf/TimedHeaderEntries.h"
 
 namespace kestrine::asf {
 
-// Presentation times (milliseconds, preroll included, as in payloads) of the source that are kept,
-// [from, to), and the shift added to them in the output.
-struct PresentationSpan {
-    std::int64_t fromMs = 0;
-    std::int64_t toMs = INT64_MAX;
-    std::int64_t shiftMs = 0;
-
-    bool Contains(std::int64_t ms) const { return ms >= fromMs && ms < toMs; }
+// An input after the first of a join: its span's shift is given later, through BuiltHeader::PlaceInput.
+struct LaterInput {
+    const Header* header = nullptr;
+    PresentationSpan span;
 };
 
 struct HeaderPlan {
@@ -42,7 +42,8 @@ struct HeaderPlan {
     std::uint32_t packetSize = 0;
     WrittenIndexes written;
     bool seekable = false;
-    PresentationSpan span;
+    PresentationSpan span;  // of the first input
+    std::vector<LaterInput> laterInputs;
 };
 
 // What is only known once the packets and indexes are written.
@@ -53,23 +54,25 @@ struct HeaderTotals {
     std::uint64_t sendDuration = 0;  // 100 ns
 };
 
-struct KeptMarker {
-    std::uint64_t presentationTime = 0;  // 100 ns in the output, preroll included
-    std::size_t fieldsAt = 0;            // where its offset field lies in the header bytes
-};
-
 struct BuiltHeader {
     std::vector<std::uint8_t> bytes;
     std::size_t filePropertiesAt = 0;
-    std::vector<KeptMarker> markers;  // in the order they are stored
+    TimedHeaderEntries timedEntries;
 
     void SetTotals(const HeaderTotals& totals);
+    // Every input's markers, first input first; a later input's times are final once it is placed.
+    const std::vector<MarkerEntry>& Markers() const { return timedEntries.Markers(); }
+    // Moves later input `input`'s (1, 2 ...) markers and script commands by its shift.
+    void PlaceInput(std::size_t input, std::int64_t shiftMs) { timedEntries.PlaceInput(input, shiftMs, bytes); }
     // The packet a marker points at: its byte offset from the first packet and that packet's send time.
-    void SetMarkerPlace(std::size_t marker, std::uint64_t packetOffset, std::uint32_t sendTimeMs);
+    void SetMarkerPlace(std::size_t marker, std::uint64_t packetOffset, std::uint32_t sendTimeMs)
+    {
+        timedEntries.SetMarkerPlace(marker, packetOffset, sendTimeMs, bytes);
+    }
 };
 
 // Throws FormatError when a child object the rewrite must understand (File Properties, Header
-// Extension, Marker, Script Command) is malformed.
+// Extension, Marker, Script Command, of any input for the last two) is malformed.
 BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan);
 
 // A random file ID (version 4 GUID) and the current time as an ASF creation date.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "asf/AudioObjectEnds.h"
 #include "asf/ByteWriter.h"
 #include "asf/DataPacket.h"
 #include "asf/DataPacketWriter.h"
@@ -22,6 +23,17 @@ namespace {
 
 constexpr std::size_t kDataObjectHeaderSize = 50;
 constexpr std::uint64_t kMaxFrameDurationMs = 10'000;  // beyond this a per-frame figure is not believable
+
+// Where a file read to its end ends, when its header says so credibly: not for broadcast files (whose
+// durations mean nothing) or truncated ones, not before its last object, nor implausibly long after.
+std::optional<std::int64_t> CredibleEndMs(const AsfFile& file, std::optional<std::uint32_t> latestStartMs)
+{
+    const FileProperties& fp = file.Header().fileProperties;
+    if (fp.Broadcast() || file.Data().truncated || !latestStartMs) return std::nullopt;
+    const std::uint64_t end = fp.playDuration / 10000;
+    if (end < *latestStartMs || end - *latestStartMs > kMaxFrameDurationMs) return std::nullopt;
+    return static_cast<std::int64_t>(end);
+}
 
 // The media object of one stream being collected from its fragments.
 struct Assembly {
@@ -42,7 +54,6 @@ struct StreamState {
     std::optional<std::int64_t> lastOutputMs;
     std::int64_t lastDeltaMs = 0;
     std::uint64_t fallbackDurationMs = 0;  // from the headers: time per frame, or 0
-    std::uint32_t averageBytesPerSecond = 0;
     std::optional<SimpleIndexWriter> index;
     RemuxStreamResult result;
 };
@@ -71,8 +82,10 @@ private:
     void CopySource(std::size_t index);
     void WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
                      std::vector<bool>& waitingForKey);
+    void ObjectBegins(std::uint8_t stream, std::uint32_t presentationMs, std::uint32_t bytes, std::int64_t shiftMs);
+    void ExtendEnd(std::optional<std::uint32_t> sourceEndMs, std::int64_t shiftMs);
     void Finish();
-    std::uint64_t ObjectDurationMs(const StreamState& s, std::size_t bytes) const;
+    std::uint64_t ObjectDurationMs(const StreamState& s) const;
 
     const std::vector<RemuxSource>& sources_;
     OutputSink& out_;
@@ -85,6 +98,8 @@ private:
     std::optional<DataPacketWriter> writer_;
     std::map<std::uint8_t, StreamState> streams_;
     std::int64_t endMs_ = 0;  // output presentation time where the media written so far ends
+    std::optional<AudioObjectEnds> audioEnds_;  // of the input being copied
+    std::optional<std::uint32_t> latestStartMs_;  // the latest object start seen in that input (its own time)
     bool wroteAny_ = false;
     // Markers waiting for the packet they point at, and packets whose send time a marker needs.
     std::size_t markersPlaced_ = 0;
@@ -121,7 +136,6 @@ void RemuxRun::Begin()
         if (const auto* e = h.FindExtendedStreamProperties(s.number))
             if (e->averageTimePerFrame > 0 && e->averageTimePerFrame / 10000 <= kMaxFrameDurationMs)
                 state.fallbackDurationMs = e->averageTimePerFrame / 10000;
-        if (s.audio) state.averageBytesPerSecond = s.audio->averageBytesPerSecond;
         if (s.kind == StreamKind::Video) {
             ++videoStreams;
             if (options_.writeIndex) state.index.emplace();
@@ -137,8 +151,9 @@ void RemuxRun::Begin()
     plan.written.simpleIndex = options_.writeIndex && videoStreams > 0;
     plan.seekable = IsSeekable(videoStreams, options_.writeIndex ? videoStreams : 0);
     plan.span = sources_.front().span;
+    for (std::size_t i = 1; i < sources_.size(); ++i) plan.laterInputs.push_back({&sources_[i].file->Header(), sources_[i].span});
     header_ = BuildHeader(h, plan);
-    markerPlaced_.assign(header_.markers.size(), false);
+    markerPlaced_.assign(header_.Markers().size(), false);
     out_.Write(header_.bytes);
 
     dataAt_ = out_.Size();
@@ -167,14 +182,24 @@ void RemuxRun::Begin()
     endMs_ = static_cast<std::int64_t>(result_.prerollMs);
 }
 
-std::uint64_t RemuxRun::ObjectDurationMs(const StreamState& s, std::size_t bytes) const
+std::uint64_t RemuxRun::ObjectDurationMs(const StreamState& s) const
 {
-    // Audio objects last as long as their bytes take at the stream's rate (as encoders count it);
-    // frames last until the next one, or the stated time per frame when there is no next.
-    if (s.properties->kind == StreamKind::Audio && s.averageBytesPerSecond > 0)
-        return (std::uint64_t{bytes} * 1000 + s.averageBytesPerSecond / 2) / s.averageBytesPerSecond;
+    // Frames last until the next one, or the stated time per frame when there is no next. Audio
+    // objects' ends come from the source (AudioObjectEnds); commands take no time.
+    if (s.properties->kind == StreamKind::Audio || s.properties->kind == StreamKind::Command) return 0;
     if (s.lastDeltaMs > 0) return static_cast<std::uint64_t>(s.lastDeltaMs);
     return s.fallbackDurationMs;
+}
+
+void RemuxRun::ObjectBegins(std::uint8_t stream, std::uint32_t presentationMs, std::uint32_t bytes, std::int64_t shiftMs)
+{
+    latestStartMs_ = std::max(latestStartMs_.value_or(presentationMs), presentationMs);
+    ExtendEnd(audioEnds_->Begins(stream, presentationMs, bytes), shiftMs);
+}
+
+void RemuxRun::ExtendEnd(std::optional<std::uint32_t> sourceEndMs, std::int64_t shiftMs)
+{
+    if (sourceEndMs) endMs_ = std::max(endMs_, std::int64_t{*sourceEndMs} + shiftMs);
 }
 
 void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
@@ -212,11 +237,14 @@ void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, 
     }
     if (s.lastOutputMs && outMs > *s.lastOutputMs) s.lastDeltaMs = outMs - *s.lastOutputMs;
     if (!s.lastOutputMs || outMs > *s.lastOutputMs) s.lastOutputMs = outMs;
-    endMs_ = std::max(endMs_, outMs + static_cast<std::int64_t>(ObjectDurationMs(s, object.size)));
+    endMs_ = std::max(endMs_, outMs + static_cast<std::int64_t>(ObjectDurationMs(s)));
+    audioEnds_->Written(object.stream, object.presentationMs, object.size);
 
     if (markersPlaced_ < markerPlaced_.size()) {
-        for (std::size_t m = 0; m < header_.markers.size(); ++m) {
-            if (markerPlaced_[m] || header_.markers[m].presentationTime > static_cast<std::uint64_t>(outMs) * 10000) continue;
+        const std::vector<MarkerEntry>& markers = header_.Markers();
+        for (std::size_t m = 0; m < markers.size(); ++m) {
+            if (markerPlaced_[m] || !markers[m].placed || markers[m].presentationTime > static_cast<std::uint64_t>(outMs) * 10000)
+                continue;
             markerPlaced_[m] = true;
             ++markersPlaced_;
             if (where.firstPacket < packetsEmitted_) {
@@ -239,7 +267,11 @@ void RemuxRun::CopySource(std::size_t index)
     std::int64_t shiftMs = source.span.shiftMs;
     if (source.alignToPrevious) shiftMs = endMs_ - source.earliestPresentationMs;
     result_.inputShiftMs.push_back(shiftMs);
+    if (index > 0) header_.PlaceInput(index, shiftMs);
 
+    audioEnds_.emplace(file);
+    latestStartMs_.reset();
+    const std::int64_t endBefore = endMs_;
     std::vector<bool> waitingForKey(128, false);
     if (source.startOnKeyframe)
         for (const StreamProperties& s : file.Header().streams)
@@ -257,6 +289,7 @@ void RemuxRun::CopySource(std::size_t index)
     const std::uint64_t end = bounded && options_.progress ? FirstPacketSentFrom(file, source.span.toMs) : file.Data().packetCount;
     const std::uint64_t total = end > source.firstPacket ? end - source.firstPacket : 0;
     std::uint64_t seen = 0;
+    bool fileEnded = true;
 
     while (reader.Next(packet)) {
         if (options_.progress && (++seen & 1023) == 0 && total > 0)
@@ -274,11 +307,15 @@ void RemuxRun::CopySource(std::size_t index)
             }
             continue;
         }
-        // Send times never run ahead of presentation: nothing in later packets can still be in the span.
+        // Send times never run ahead of presentation: nothing in later packets can still be in the span,
+        // though they may still say where the last objects written end.
         if (bounded && std::int64_t{parsed.sendTimeMs} >= source.span.toMs) {
-            bool pending = false;
+            bool pending = audioEnds_->Waiting(parsed.sendTimeMs);
             for (const Assembly& a : assembly) pending = pending || (a.active && source.span.Contains(a.presentationMs));
-            if (!pending) break;
+            if (!pending) {
+                fileEnded = false;
+                break;
+            }
         }
         for (const Payload& pl : parsed.payloads) {
             if (!declared[pl.streamNumber]) continue;  // not in the header: nothing to write it as, so never held
@@ -296,6 +333,7 @@ void RemuxRun::CopySource(std::size_t index)
                 a.afterDamage = false;
                 object.presentationMs = pl.hasPresentationTime ? pl.presentationTimeMs : parsed.sendTimeMs;
                 object.size = static_cast<std::uint32_t>(data.size());
+                ObjectBegins(object.stream, object.presentationMs, object.size, shiftMs);
                 object.data = data;
                 if (!pl.compressed && pl.replicatedDataLength > 8) object.extension = pl.ReplicatedData(packet.bytes).subspan(8);
                 WriteObject(object, source, shiftMs, waitingForKey);
@@ -303,6 +341,7 @@ void RemuxRun::CopySource(std::size_t index)
             }
             Assembly& a = assembly[pl.streamNumber];
             if (pl.offsetIntoMediaObject == 0) {
+                ObjectBegins(pl.streamNumber, pl.presentationTimeMs, pl.mediaObjectSize, shiftMs);
                 a.afterDamage = false;
                 if (a.active) ++result_.droppedObjects;
                 a.active = pl.mediaObjectSize <= MediaObjectAssembler::kMaxObjectSize;
@@ -349,13 +388,18 @@ void RemuxRun::CopySource(std::size_t index)
     }
     for (const Assembly& a : assembly)
         if (a.active && source.span.Contains(a.presentationMs)) ++result_.droppedObjects;
+    ExtendEnd(audioEnds_->Settle(), shiftMs);
+    // The encoder knew how long the last objects of its file last; the estimates above only guess.
+    const bool spanReachesEnd = fileEnded && latestStartMs_ && source.span.Contains(*latestStartMs_);
+    if (const auto end = spanReachesEnd ? CredibleEndMs(file, latestStartMs_) : std::nullopt)
+        endMs_ = std::max(endBefore, *end + shiftMs);
     result_.inputEndMs.push_back(endMs_ - static_cast<std::int64_t>(result_.prerollMs));
 }
 
 void RemuxRun::Finish()
 {
     if (!wroteAny_) throw std::runtime_error("no media object lies in the span to be written");
-    writer_->Finish();
+    writer_->Finish(static_cast<std::uint32_t>(std::clamp<std::int64_t>(endMs_, 0, UINT32_MAX)));
     result_.packets = writer_->PacketCount();
     result_.sendTimeConflicts = writer_->SendTimeConflicts();
     result_.playDuration = static_cast<std::uint64_t>(endMs_) * 10000;

@@ -64,8 +64,15 @@ std::optional<CutStart> FindCutStart(const AsfFile& file, std::uint16_t streamNu
     constexpr std::int64_t kHalfMs = 5000;
     // Presentation time (100 ns) of the start, with the tolerance on the side that widens the choice.
     const std::int64_t target = start100ns + preroll * 10000;
-    auto qualifiesAfter = [&](std::uint32_t pres) { return std::int64_t{pres} * 10000 >= target - kHalfMs; };
-    auto qualifiesBefore = [&](std::uint32_t pres) { return std::int64_t{pres} * 10000 <= target + kHalfMs; };
+    // Points presented before the preroll (negative times) count as at 0, where the keyframe report
+    // lists them and where the player stands after opening; the first of them is the cut point there.
+    auto onTimeline = [&](std::uint32_t pres) { return std::max<std::int64_t>(pres, preroll) * 10000; };
+    auto qualifiesAfter = [&](std::uint32_t pres) { return onTimeline(pres) >= target - kHalfMs; };
+    auto qualifiesBefore = [&](std::uint32_t pres) { return onTimeline(pres) <= target + kHalfMs; };
+    auto later = [&](std::uint32_t pres, const CutStart& than) {
+        return onTimeline(pres) > onTimeline(than.presentationMs) ||
+               (std::int64_t{pres} > preroll && pres >= than.presentationMs);
+    };
 
     // Where to scan from: early enough that every cut point presented from the start on is seen.
     // Looking for one before the start may need to go further back; each try doubles the distance.
@@ -94,7 +101,7 @@ std::optional<CutStart> FindCutStart(const AsfFile& file, std::uint16_t streamNu
                 c.packet = packet.index;
                 if (atOrBefore) {
                     if (qualifiesBefore(pl.presentationTimeMs)) {
-                        if (!best || pl.presentationTimeMs >= best->presentationMs) best = c;
+                        if (!best || later(pl.presentationTimeMs, *best)) best = c;
                     } else {
                         if (!best && from == 0) best = c;  // nothing before it in the whole file: the first
                         passed = true;

@@ -32,8 +32,10 @@ struct CutStart {
 // The cut point for a start on the editor's timeline, in 100-ns units. Without `atOrBefore`, the first
 // cut point at or after it (half a millisecond allowed); with it, the last one at or before it, or the
 // first of the file when none is. Cut points are the keyframes of the lowest-numbered video stream, or
-// in a file without video the starts of the lowest-numbered audio stream's objects. Nullopt when no
-// cut point qualifies (a start past the last keyframe, a file without either).
+// in a file without video the starts of the lowest-numbered audio stream's objects. Points presented
+// before the preroll (negative times) count as at 0, and the first of them is the one there: a cut
+// from 0 keeps everything. Nullopt when no cut point qualifies (a start past the last keyframe, a file
+// without either).
 std::optional<CutStart> FindCutStart(const AsfFile& file, std::int64_t start100ns, bool atOrBefore);
 // The same with the cut points of a given video or audio stream.
 std::optional<CutStart> FindCutStart(const AsfFile& file, std::uint16_t stream, std::int64_t start100ns, bool atOrBefore);

@@ -38,7 +38,8 @@ int RunCut(const Arguments& args, const Printer& print)
             throw std::runtime_error(name + ": no keyframe lies " + where + start.Text() + " s and before " + stopText +
                                      ", so there is nothing to cut");
         }
-        print("Start: " + KindText(cut->kind) + " at " + SecondsText(cut->timeMs) + " s (stream " +
+        print("Start: " + KindText(cut->kind) + " at " + SecondsText(cut->timeMs) + " s" +
+              (cut->timeMs < 0 ? " (before the preroll, counted as 0)" : "") + " (stream " +
               std::to_string(cut->stream) + ", packet " + std::to_string(cut->packet) + ")" +
               (args.startAtKeyframeBefore ? ", the last at or before the start" : ", the first at or after the start"));
 

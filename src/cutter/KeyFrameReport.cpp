@@ -7,6 +7,7 @@
 #include "Version.h"
 #include "asf/FormatError.h"
 #include "asf/KnownGuids.h"
+#include "asf/Protection.h"
 
 namespace kestrine::cutter {
 
@@ -211,6 +212,9 @@ KeyFrameReport MakeKeyFrameReport(const std::filesystem::path& path)
             warnings.push_back(std::to_string(scan.damagedPackets) + " damaged packets skipped (first: " +
                                scan.firstDamage + ")");
         for (const auto& w : file.Warnings()) warnings.push_back(w);
+        if (const auto protection = asf::ProtectionOf(file.Header()))
+            warnings.push_back("the media are protected by rights management (" + *protection +
+                               "): listed here, but not cut, joined or copied");
         for (const auto& w : warnings) report.lines.push_back(SafeReportText("Warning: " + name + ": " + w, 600));
         report.exitCode = (data.truncated || scan.damagedPackets) ? 1 : 0;
     } catch (const asf::FormatError& e) {

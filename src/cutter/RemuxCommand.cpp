@@ -5,6 +5,7 @@
 #include <new>
 
 #include "asf/FormatError.h"
+#include "asf/Protection.h"
 #include "cutter/AtomicOutputFile.h"
 
 namespace kestrine::cutter {
@@ -45,7 +46,13 @@ std::string QuotedPath(const std::string& path) { return "\"" + path + "\""; }
 asf::AsfFile OpenInput(const std::string& path)
 {
     try {
-        return asf::AsfFile::Open(path);
+        asf::AsfFile file = asf::AsfFile::Open(path);
+        // The payloads are encrypted: what a rewrite of them would give no player here could show,
+        // and the licence may not follow the rewritten file.
+        if (const auto protection = asf::ProtectionOf(file.Header()))
+            throw InputError(path + ": the media are protected by rights management (" + *protection +
+                             ") and are not cut, joined or copied");
+        return file;
     } catch (const asf::FormatError& e) {
         throw InputError(path + ": " + e.what());
     }

@@ -25,7 +25,7 @@ std::string SecondsText(std::int64_t ms);
 // A path in double quotes, as messages show them.
 std::string QuotedPath(const std::string& path);
 
-// An input opened for reading; the error names the file.
+// An input opened for reading; the error names the file. Protected (DRM) media are refused.
 asf::AsfFile OpenInput(const std::string& path);
 
 // Writes `sources` into args.output (atomically, honouring -y and -noindex) and prints the summary

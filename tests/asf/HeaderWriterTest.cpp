@@ -36,11 +36,12 @@ std::vector<std::uint8_t> MarkerObject(const std::vector<std::pair<std::uint64_t
     return Object(guids::kMarker, b.v);
 }
 
-std::vector<std::uint8_t> ScriptObject(const std::vector<std::pair<std::uint32_t, const char*>>& commands)
+std::vector<std::uint8_t> ScriptObject(const std::vector<std::pair<std::uint32_t, const char*>>& commands,
+                                       const std::vector<const char*>& types = {"URL", "FILENAME"}, unsigned typeIndex = 1)
 {
     Bytes b;
-    b.guid(guids::kReserved3).u16(static_cast<unsigned>(commands.size())).u16(2);
-    for (const char* type : {"URL", "FILENAME"}) {
+    b.guid(guids::kReserved3).u16(static_cast<unsigned>(commands.size())).u16(static_cast<unsigned>(types.size()));
+    for (const char* type : types) {
         Bytes t;
         t.wstr(type);
         b.u16(static_cast<unsigned>(t.size() / 2)).raw(t.v);
@@ -48,7 +49,7 @@ std::vector<std::uint8_t> ScriptObject(const std::vector<std::pair<std::uint32_t
     for (const auto& [ms, text] : commands) {
         Bytes n;
         n.wstr(text);
-        b.u32(ms).u16(1).u16(static_cast<unsigned>(n.size() / 2)).raw(n.v);
+        b.u32(ms).u16(typeIndex).u16(static_cast<unsigned>(n.size() / 2)).raw(n.v);
     }
     return Object(guids::kScriptCommand, b.v);
 }
@@ -164,7 +165,7 @@ TEST(HeaderWriterTest, CarriesObjectsOverAndRewritesOnlyWhatChanges)
     // What is known only at the end lands in the fields it belongs to, without moving anything.
     const std::size_t size = built.bytes.size();
     built.SetTotals({123456789, 4321, 98'000'000, 77'000'000});
-    ASSERT_EQ(built.markers.size(), 1u);
+    ASSERT_EQ(built.Markers().size(), 1u);
     built.SetMarkerPlace(0, 2500 * 17, 4242);
     EXPECT_EQ(built.bytes.size(), size);
     const Header after = ParseHeaderObject(built.bytes).header;
@@ -215,6 +216,51 @@ TEST(HeaderWriterTest, FileIdsAreFreshVersionFourGuids)
     EXPECT_NE(std::string("89AB").find(a.ToString()[19]), std::string::npos);
     // 2020-01-01 is 132223104000000000 in 100-ns units since 1601.
     EXPECT_GT(CurrentFileTime(), 132'223'104'000'000'000ull);
+}
+
+}  // namespace
+}  // namespace kestrine::asf
+
+namespace kestrine::asf {
+namespace {
+
+// A join: the second input's markers and script commands join the first's once its shift is known,
+// in time order, with a Marker Object added when only the second has one and its own command type kept.
+TEST(HeaderWriterTest, LaterInputsAddTheirMarkersAndScriptCommandsInTimeOrder)
+{
+    Header first = RichHeader();
+    std::erase_if(first.objects, [](const RawObject& o) { return o.id == guids::kMarker || o.id == guids::kScriptCommand; });
+    first.objects.push_back(Raw(ScriptObject({{kPreroll + 1000, "a1"}, {kPreroll + 3000, "a2"}})));
+    Header second = RichHeader();
+    std::erase_if(second.objects, [](const RawObject& o) { return o.id == guids::kScriptCommand; });
+    second.objects.push_back(Raw(ScriptObject({{kPreroll + 200, "b1"}}, {"TEXT", "FILENAME"}, 0)));
+
+    HeaderPlan plan = Plan();
+    plan.span = {};
+    plan.laterInputs = {{&second, {}}};
+    BuiltHeader built = BuildHeader(first, plan);
+    const std::size_t size = built.bytes.size();
+    built.PlaceInput(1, 2000);
+    ASSERT_EQ(built.Markers().size(), 3u);
+    built.SetMarkerPlace(1, 777, 55);  // "Middle", now the second in time order
+    EXPECT_EQ(built.bytes.size(), size);
+
+    const Header h = ParseHeaderObject(built.bytes).header;
+    ASSERT_EQ(h.markers.size(), 3u);
+    EXPECT_EQ(h.markerName, "Chapters");
+    EXPECT_EQ(h.markers[0].description, "Intro");
+    EXPECT_EQ(h.markers[0].presentationTime, (kPreroll + 2500) * 10000);
+    EXPECT_EQ(h.markers[1].description, "Middle");
+    EXPECT_EQ(h.markers[1].offset, 777u);
+    EXPECT_EQ(h.markers[1].sendTime, 55u);
+    EXPECT_EQ(h.markers[2].description, "End");
+    EXPECT_EQ(h.scriptCommandTypes, (std::vector<std::string>{"URL", "FILENAME", "TEXT"}));
+    ASSERT_EQ(h.scriptCommands.size(), 3u);
+    EXPECT_EQ(h.scriptCommands[0].name, "a1");
+    EXPECT_EQ(h.scriptCommands[1].name, "b1");
+    EXPECT_EQ(h.scriptCommands[1].presentationTimeMs, kPreroll + 2200);
+    EXPECT_EQ(h.scriptCommandTypes[h.scriptCommands[1].typeIndex], "TEXT");
+    EXPECT_EQ(h.scriptCommandTypes[h.scriptCommands[2].typeIndex], "FILENAME");
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // Cuts made by asfbin.exe, checked against ffmpeg's own reading of source and result.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "CutJoinSupport.h"
 #include "asf/AsfReader.h"
+#include "asf/Remuxer.h"
 #include "support/TestMedia.h"
 #include "support/TestPaths.h"
 
@@ -287,6 +290,71 @@ TEST(CutCommandTest, EveryVideoStreamStartsOnAKeyframeAndHasAnIndex)
     const asf::AsfFile cut = asf::AsfFile::Open(out);
     ASSERT_EQ(cut.SimpleIndexes().size(), 2u);
     EXPECT_TRUE(cut.Header().fileProperties.Seekable());
+}
+
+}  // namespace
+}  // namespace kestrine::cutter
+
+namespace kestrine::cutter {
+namespace {
+
+class MemorySink : public asf::OutputSink {
+public:
+    void Write(std::span<const std::uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
+    void WriteAt(std::uint64_t at, std::span<const std::uint8_t> b) override { std::copy(b.begin(), b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at)); }
+    std::uint64_t Size() const override { return bytes.size(); }
+    std::vector<std::uint8_t> bytes;
+};
+
+// A file whose first group of pictures is presented before the preroll (negative media time, which
+// FFmpeg's writer refuses to make): the report lists its keyframe at 0, and a cut from 0, with or
+// without -cvb, begins on it and keeps that group.
+TEST(CutCommandTest, KeyframesBeforeThePrerollCountAsZero)
+{
+    const fs::path original = test::MakeMedia({});
+    const asf::AsfFile file = asf::AsfFile::Open(original);
+    const long long firstKey = KeyframesMs(original).front();
+    const long long shift = -(firstKey + 40);
+    asf::RemuxSource early;
+    early.file = &file;
+    early.span.shiftMs = shift;
+    MemorySink sink;
+    asf::Remux({early}, sink, {});
+    const fs::path dir = test::FreshTestDir();
+    const fs::path source = dir / "early.wmv";
+    test::WriteFileBytes(source, sink.bytes);
+    ASSERT_EQ(KeyframesMs(source).front(), -40);
+
+    const test::ProgramResult report = RunAsfbin({"-i", source.string(), "-infokf"});
+    std::vector<long long> listed;
+    std::istringstream lines(report.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("  X") != std::string::npos) listed.push_back(std::stoll(line));
+    std::vector<long long> expected;
+    for (long long k : KeyframesMs(original)) expected.push_back(std::max(0LL, k + shift));
+    EXPECT_EQ(listed, expected);
+
+    const auto originalFrames = FramesOf(original);
+    for (const bool cvb : {false, true}) {
+        SCOPED_TRACE(cvb ? "-cvb" : "without -cvb");
+        const fs::path out = dir / "cut.wmv";
+        std::vector<std::string> args = {"-i", source.string(), "-o", out.string(), "-start", "0", "-stop", "2", "-y"};
+        if (cvb) args.push_back("-cvb");
+        const test::ProgramResult r = RunAsfbin(args);
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        // The whole first group, moved (like every cut) so that its keyframe is at 0.
+        const auto got = FramesOf(out);
+        for (const auto& [stream, frames] : originalFrames) {
+            std::vector<Frame> kept;
+            for (const Frame& f : frames)
+                if (f.ptsMs >= firstKey && f.ptsMs + shift < 2000) kept.push_back(f);
+            ASSERT_EQ(got.at(stream).size(), kept.size()) << "stream " << stream;
+            for (std::size_t i = 0; i < kept.size(); ++i) {
+                EXPECT_EQ(got.at(stream)[i].hash, kept[i].hash);
+                EXPECT_EQ(got.at(stream)[i].ptsMs, kept[i].ptsMs - firstKey);
+            }
+        }
+    }
 }
 
 }  // namespace

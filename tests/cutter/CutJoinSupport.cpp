@@ -13,25 +13,25 @@ namespace kestrine::cutter::testing {
 std::map<int, std::vector<Frame>> FramesOf(const std::filesystem::path& file)
 {
     const test::ProgramResult r = test::RunProgram(
-        "ffmpeg", {"-v", "error", "-copyts", "-i", file.string(), "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
+        "ffprobe", {"-v", "error", "-show_data_hash", "md5", "-show_entries",
+                    "packet=stream_index,pts,dts,size,flags,data_hash", "-of", "csv=p=0", file.string()});
     EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
     std::map<int, std::vector<Frame>> frames;
     std::istringstream in(r.out);
+    std::size_t order = 0;
     for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
-        std::string stream, dts, pts, duration, size, hash;
-        std::getline(fields, stream, ',');
-        std::getline(fields, dts, ',');
-        std::getline(fields, pts, ',');
-        std::getline(fields, duration, ',');
-        std::getline(fields, size, ',');
-        std::getline(fields, hash, ',');
+        std::string stream, pts, dts, size, flags, hash;
+        for (std::string* field : {&stream, &pts, &dts, &size, &flags, &hash}) std::getline(fields, *field, ',');
+        if (hash.empty()) continue;
         Frame f;
         f.stream = std::stoi(stream);
-        f.ptsMs = std::stoll(pts);
+        // The reader gives no presentation times for video with B-frames; its decode times stand in.
+        f.ptsMs = std::stoll(pts == "N/A" ? dts : pts);
         f.size = std::stoll(size);
-        f.hash = hash.substr(hash.find_first_not_of(' '));
+        f.key = flags.find('K') != std::string::npos;
+        f.hash = hash;
+        f.order = order++;
         frames[f.stream].push_back(f);
     }
     return frames;

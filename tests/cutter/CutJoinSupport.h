@@ -10,12 +10,14 @@
 
 namespace kestrine::cutter::testing {
 
-// One demuxed packet as ffmpeg's framemd5 muxer lists it (stream copy, so no decoding is involved).
+// One demuxed packet as ffprobe lists it, with the checksum of its data (no decoding is involved).
 struct Frame {
     int stream = 0;
-    long long ptsMs = 0;  // ASF time base is 1 ms
+    long long ptsMs = 0;  // ASF time base is 1 ms; the decode time where the reader gives no presentation time
     long long size = 0;
+    bool key = false;
     std::string hash;
+    std::size_t order = 0;  // place in the file's packet order, over all streams
 };
 
 // Every packet of every stream, grouped by stream index, in file order, with the file's own times.
