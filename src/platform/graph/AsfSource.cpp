@@ -70,6 +70,26 @@ AM_MEDIA_TYPE AudioType(const asf::StreamProperties& s)
     return t;
 }
 
+// Whether the file flags every picture of a video stream as a keyframe, judged by its first ones:
+// then the flags say nothing and seeks must find the real keyframes themselves.
+bool FlagsEveryObjectKey(const asf::AsfFile& file, std::uint16_t stream)
+{
+    constexpr int kPictures = 32;
+    int seen = 0;
+    try {
+        asf::MediaObjectReader reader(file, 0);
+        asf::MediaObject object;
+        while (seen < kPictures && reader.Next(object)) {
+            if (object.streamNumber != stream) continue;
+            if (!object.keyFrame) return false;
+            ++seen;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    return seen == kPictures;
+}
+
 // Whether the file stops before its header and the Data Object's own header are whole: a file cut
 // short before its first packet, rather than one whose header is damaged.
 bool EndsBeforeFirstPacket(const std::string& utf8Path)
@@ -164,6 +184,7 @@ AsfSource::AsfSource(std::unique_ptr<asf::AsfFile> file) : PushSource(kClsid), f
             info.video = true;
             info.reorders = FfmpegDecoder::MayReorder(*type);
             info.type = std::move(*type);
+            info.keyFlagsUntrusted = FlagsEveryObjectKey(*file_, s.number);
         } else if (s.kind == asf::StreamKind::Audio && s.audio) {
             info.type = AudioType(s);
             info.bytesPerSecond = s.audio->averageBytesPerSecond;
@@ -206,15 +227,8 @@ HRESULT AsfSource::SeekTo(REFERENCE_TIME time)
     std::uint64_t first = 0;
     keyTime_ = 0;
     keyStream_ = 0;
-    // Seeks start where the rendered video stream (else the audio) can be decoded from. Where
-    // pictures are stored out of order, the picture shown at a keyframe's own time may be a B-frame
-    // that needs the group before, so decoding starts before it.
-    auto key = std::find_if(streams_.begin(), streams_.end(), [](const StreamInfo& s) { return s.video; });
-    if (key == streams_.end()) key = streams_.begin();
-    const REFERENCE_TIME from = key != streams_.end() && key->reorders ? time - kMs : time;
     try {
-        const auto cut = key != streams_.end() ? asf::FindCutStart(*file_, key->number, from, /*atOrBefore=*/true) : std::nullopt;
-        if (cut) {
+        if (const auto cut = SeekStart(time)) {
             first = cut->readFrom;
             keyTime_ = cut->timeMs * kMs;
             keyStream_ = cut->stream;
@@ -228,6 +242,51 @@ HRESULT AsfSource::SeekTo(REFERENCE_TIME time)
         s.held.reset();
     }
     return S_OK;
+}
+
+// Where decoding starts for a seek: at the rendered video stream's keyframe at or before the time
+// (else the audio's object). Where pictures are stored out of order, the picture shown at or after a
+// keyframe may be one of its leading B-frames, which need the group before: decoding starts a
+// keyframe earlier. Where the file flags every picture as a keyframe, the real ones are found by
+// decoding each alone, going back from the time.
+std::optional<asf::CutStart> AsfSource::SeekStart(REFERENCE_TIME time)
+{
+    auto key = std::find_if(streams_.begin(), streams_.end(), [](const StreamInfo& s) { return s.video; });
+    if (key == streams_.end()) key = streams_.begin();
+    if (key == streams_.end()) return std::nullopt;
+    std::optional<asf::CutStart> cut = asf::FindCutStart(*file_, key->number, time, /*atOrBefore=*/true);
+    if (cut && key->keyFlagsUntrusted) cut = RealKeyframeAtOrBefore(*key, *cut);
+    if (cut && key->reorders) {
+        if (auto earlier = asf::FindCutStart(*file_, key->number, cut->timeMs * kMs - kMs, /*atOrBefore=*/true); earlier && earlier->timeMs < cut->timeMs) {
+            if (key->keyFlagsUntrusted) earlier = RealKeyframeAtOrBefore(*key, *earlier);
+            cut = earlier;
+        }
+    }
+    return cut;
+}
+
+// The last picture at or before `from` that decodes on its own, or the first of the stream.
+std::optional<asf::CutStart> AsfSource::RealKeyframeAtOrBefore(const StreamInfo& s, const asf::CutStart& from)
+{
+    IntraPictureProbe probe(s.type);
+    REFERENCE_TIME back = 8 * kUnitsPerSecond;  // real keyframes come every few seconds; look further when not
+    for (;;) {
+        const auto window = asf::FindCutStart(*file_, s.number, from.timeMs * kMs - back, /*atOrBefore=*/true);
+        if (!window) return from;
+        std::vector<asf::MediaObject> pictures;
+        asf::MediaObjectReader reader(*file_, window->packet);
+        asf::MediaObject object;
+        while (reader.Next(object)) {
+            if (object.streamNumber != s.number) continue;
+            if (file_->TimelineMs(object.presentationTimeMs) > from.timeMs) break;
+            if (file_->TimelineMs(object.presentationTimeMs) >= window->timeMs) pictures.push_back(std::move(object));
+        }
+        for (auto p = pictures.rbegin(); p != pictures.rend(); ++p)
+            if (probe.IsIntra(p->data).value_or(false))
+                return asf::FindCutStart(*file_, s.number, file_->TimelineMs(p->presentationTimeMs) * kMs, /*atOrBefore=*/true);
+        if (window->packet == 0) return window;  // nothing stands alone: start at the beginning
+        back *= 2;
+    }
 }
 
 ComPtr<IMediaSample> AsfSource::MakeSampleFor(StreamInfo& s, std::vector<std::uint8_t> data, REFERENCE_TIME start, bool key)

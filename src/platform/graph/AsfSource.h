@@ -13,6 +13,7 @@
 
 namespace kestrine::asf {
 class AsfFile;
+struct CutStart;
 class MediaObjectReader;
 struct StreamProperties;
 }  // namespace kestrine::asf
@@ -45,7 +46,8 @@ private:
     struct StreamInfo {
         std::uint16_t number = 0;
         bool video = false;
-        bool reorders = false;  // video whose pictures may be stored out of presentation order
+        bool reorders = false;           // video whose pictures may be stored out of presentation order
+        bool keyFlagsUntrusted = false;  // video whose file flags every picture as a keyframe
         AM_MEDIA_TYPE type;
         std::uint32_t bytesPerSecond = 0;  // audio: for sample end times
         std::uint8_t spreadSpan = 1;        // audio spread error correction
@@ -55,6 +57,8 @@ private:
         std::optional<Outgoing> held;       // video: waits for the next object to learn its end
     };
 
+    std::optional<asf::CutStart> SeekStart(REFERENCE_TIME time);
+    std::optional<asf::CutStart> RealKeyframeAtOrBefore(const StreamInfo& s, const asf::CutStart& from);
     ComPtr<IMediaSample> MakeSampleFor(StreamInfo& s, std::vector<std::uint8_t> data, REFERENCE_TIME start, bool key);
     std::optional<Outgoing> ReleaseHeld(std::size_t pin, REFERENCE_TIME nextStart);
 

@@ -259,6 +259,7 @@ void FfmpegDecoder::PinDisconnected(Pin& pin)
     order_.Clear();
     nextStart_.reset();
     soundFrom_.reset();
+    soundPlayedFrom_.reset();
 }
 
 HRESULT FfmpegDecoder::DeliverFrame() { return codec_->video ? DeliverPicture() : DeliverSound(); }
@@ -302,7 +303,6 @@ HRESULT FfmpegDecoder::DeliverSound()
     Codec& c = *codec_;
     AVFrame* f = c.frame;
     const std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
-    if (pts != AV_NOPTS_VALUE && prerollTimes_.erase(pts) > 0) return S_OK;  // decoded only to reach a later block
     REFERENCE_TIME start = 0;
     if (nextStart_) start = pts != AV_NOPTS_VALUE && pts > *nextStart_ + kGapToFollow ? pts : *nextStart_;
     else if (pts != AV_NOPTS_VALUE && (!soundFrom_ || pts - *soundFrom_ < kLongestPriming)) start = pts;
@@ -324,6 +324,9 @@ HRESULT FfmpegDecoder::DeliverSound()
     bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.outChannels) * 2);
     const REFERENCE_TIME stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
     nextStart_ = stop;
+    // Sound from objects sent as preroll only primed the codec: what ends before the first object to
+    // be played is not passed on.
+    if (!soundPlayedFrom_ || stop <= *soundPlayedFrom_) return S_OK;
     ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), start, stop, true);
     return output_->Deliver(sample.Get());
 }
@@ -357,12 +360,14 @@ HRESULT FfmpegDecoder::PinReceive(Pin&, IMediaSample* sample)
     codec_->packet->pts = timed ? start : AV_NOPTS_VALUE;
     codec_->packet->duration = timed && stop > start + 1 ? stop - start : 0;
     if (sample->IsSyncPoint() == S_OK) codec_->packet->flags |= AV_PKT_FLAG_KEY;
-    if (timed && sample->IsPreroll() == S_OK) prerollTimes_.insert(start);
+    const bool preroll = sample->IsPreroll() == S_OK;
+    if (timed && preroll && codec_->video) prerollTimes_.insert(start);
     const int sent = avcodec_send_packet(codec_->context, codec_->packet);
     av_packet_unref(codec_->packet);
     if (sent < 0 && sent != AVERROR(EAGAIN)) return S_OK;  // undecodable data: skip it, keep streaming
     if (timed && codec_->video) order_.Sent(start);
     if (timed && !codec_->video && !soundFrom_) soundFrom_ = start;
+    if (timed && !codec_->video && !preroll && !soundPlayedFrom_) soundPlayedFrom_ = start;
     return DrainFrames();
 }
 
@@ -378,6 +383,7 @@ HRESULT FfmpegDecoder::PinEndOfStream(Pin&)
             order_.Clear();
             nextStart_.reset();
             soundFrom_.reset();
+            soundPlayedFrom_.reset();
         }
     }
     return output_->DeliverEndOfStream();
@@ -399,6 +405,7 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
         order_.Clear();
         nextStart_.reset();
         soundFrom_.reset();
+        soundPlayedFrom_.reset();
         flushing_ = false;
     }
     return output_->DeliverEndFlush();
@@ -407,6 +414,65 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
 HRESULT FfmpegDecoder::PinNewSegment(Pin&, REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
 {
     return output_->DeliverNewSegment(start, stop, rate);
+}
+
+struct IntraPictureProbe::Codec {
+    AVCodecContext* context = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    ~Codec()
+    {
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avcodec_free_context(&context);
+    }
+};
+
+IntraPictureProbe::IntraPictureProbe(const AM_MEDIA_TYPE& type)
+{
+    const std::optional<VideoInfo> info = VideoInfo::Parse(type);
+    const AVCodec* decoder = avcodec_find_decoder(CodecIdFor(type));
+    if (!info || decoder == nullptr) return;
+    auto codec = std::make_unique<Codec>();
+    codec->context = avcodec_alloc_context3(decoder);
+    codec->frame = av_frame_alloc();
+    codec->packet = av_packet_alloc();
+    if (!codec->context || !codec->frame || !codec->packet) return;
+    AVCodecContext* c = codec->context;
+    c->codec_tag = type.subtype.Data1;
+    c->width = info->width;
+    c->height = info->height;
+    c->thread_count = 1;
+    if (!info->codecData.empty()) {
+        c->extradata = static_cast<std::uint8_t*>(av_mallocz(info->codecData.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!c->extradata) return;
+        std::memcpy(c->extradata, info->codecData.data(), info->codecData.size());
+        c->extradata_size = static_cast<int>(info->codecData.size());
+    }
+    if (avcodec_open2(c, decoder, nullptr) < 0) return;
+    codec_ = std::move(codec);
+}
+
+IntraPictureProbe::~IntraPictureProbe() = default;
+
+std::optional<bool> IntraPictureProbe::IsIntra(std::span<const BYTE> picture)
+{
+    if (!codec_ || picture.empty() || picture.size() > static_cast<std::size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) return std::nullopt;
+    AVCodecContext* c = codec_->context;
+    avcodec_flush_buffers(c);
+    if (av_new_packet(codec_->packet, static_cast<int>(picture.size())) < 0) return std::nullopt;
+    std::memcpy(codec_->packet->data, picture.data(), picture.size());
+    const int sent = avcodec_send_packet(c, codec_->packet);
+    av_packet_unref(codec_->packet);
+    if (sent < 0) return std::nullopt;
+    avcodec_send_packet(c, nullptr);  // a codec that holds pictures back gives this one up now
+    std::optional<bool> intra;
+    while (avcodec_receive_frame(c, codec_->frame) == 0) {
+        if (!intra) intra = codec_->frame->pict_type == AV_PICTURE_TYPE_I;
+        av_frame_unref(codec_->frame);
+    }
+    avcodec_flush_buffers(c);
+    return intra;
 }
 
 }  // namespace kestrine::platform

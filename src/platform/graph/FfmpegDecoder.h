@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <span>
 
 namespace kestrine::platform {
 
@@ -56,8 +57,26 @@ private:
     std::set<REFERENCE_TIME> prerollTimes_;
     PresentationOrder order_;  // video: when each picture out of the codec is shown
     std::optional<REFERENCE_TIME> nextStart_;  // where the frame after the last one passed on starts
-    std::optional<REFERENCE_TIME> soundFrom_;  // sound: the time of the first object since a start or seek
+    std::optional<REFERENCE_TIME> soundFrom_;        // sound: the time of the first object since a start or seek
+    std::optional<REFERENCE_TIME> soundPlayedFrom_;  // sound: the same of the first object not sent as preroll
     std::atomic<bool> flushing_{false};
+};
+
+// Tells whether a compressed picture stands on its own (an intra picture) by decoding it alone. For
+// files that flag every picture of a stream as a keyframe, where a seek must find the real ones.
+class IntraPictureProbe {
+public:
+    explicit IntraPictureProbe(const AM_MEDIA_TYPE& type);
+    ~IntraPictureProbe();
+    IntraPictureProbe(const IntraPictureProbe&) = delete;
+    IntraPictureProbe& operator=(const IntraPictureProbe&) = delete;
+
+    // Nothing when the codec cannot tell (no decoder, or the picture does not decode).
+    std::optional<bool> IsIntra(std::span<const BYTE> picture);
+
+private:
+    struct Codec;
+    std::unique_ptr<Codec> codec_;
 };
 
 }  // namespace kestrine::platform

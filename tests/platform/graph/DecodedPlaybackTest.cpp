@@ -217,7 +217,7 @@ TEST_F(DecodedPlayback, BFrameVideoShowsThePictureOfEachTimeAndEachKeyframe)
         return QImage(reinterpret_cast<const uchar*>(raw.data()), layout->width, layout->height, QImage::Format_RGB32).copy();
     };
     ASSERT_EQ(control->Pause(), S_OK);
-    for (const double t : {keyframes[1], keyframes[2], keyframes[1] + 0.51, 7.0, 20.03}) {
+    for (const double t : {keyframes[1], keyframes[2], keyframes[1] + 0.51, 3.78, 7.0, 20.03}) {
         ASSERT_EQ(position->put_CurrentPosition(t), S_OK) << t;
         const long n = frameAt(t);
         EXPECT_NEAR(ShownSeconds(), times[static_cast<std::size_t>(n)], 1e-6) << t;
@@ -296,5 +296,24 @@ TEST_F(DecodedPlayback, ATruncatedFileIsRefusedOrMeasuredFromWhatIsThere)
         position->get_Duration(&duration);
         EXPECT_GT(duration, 0.0);
         EXPECT_LT(duration, kestrine::test::ProbeDurationSeconds(whole) / 2) << "measured, not the header's";
+    }
+}
+
+// This file flags every picture of its video as a keyframe; only every eighty-fifth or so is one.
+// A seek must decode from a real one, or it shows broken blocks.
+TEST_F(DecodedPlayback, SeeksFindRealKeyframesWhereTheFileFlagsEveryPicture)
+{
+    const auto sample = kestrine::test::SharedMediaDir() / "real" / "tika_testASF.asf";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "sample not present";
+    Render(sample);
+    ASSERT_TRUE(picture);
+    const auto layout = VideoInfo::Parse(picture->ConnectedType());
+    ASSERT_TRUE(layout);
+    ASSERT_EQ(control->Pause(), S_OK);
+    for (const double t : {1.774, 4.138, 9.5}) {
+        ASSERT_EQ(position->put_CurrentPosition(t), S_OK) << t;
+        const QImage shown = PictureImage(picture->LastPresented()->data, *layout);
+        const QImage expected = kestrine::test::FfmpegFrameAt(sample, ShownSeconds(), shown.size());
+        EXPECT_LT(kestrine::test::MeanDifference(shown, expected), 3.0) << t;
     }
 }
