@@ -52,6 +52,12 @@ std::uint64_t FirstPacketSentFrom(const AsfFile& file, std::int64_t sendTimeMs)
 std::optional<CutStart> FindCutStart(const AsfFile& file, std::int64_t start100ns, bool atOrBefore)
 {
     const StreamProperties* stream = CutPointStream(file.Header());
+    return stream ? FindCutStart(file, stream->number, start100ns, atOrBefore) : std::nullopt;
+}
+
+std::optional<CutStart> FindCutStart(const AsfFile& file, std::uint16_t streamNumber, std::int64_t start100ns, bool atOrBefore)
+{
+    const StreamProperties* stream = file.Header().FindStream(streamNumber);
     if (!stream || (stream->kind != StreamKind::Video && stream->kind != StreamKind::Audio)) return std::nullopt;
     const bool video = stream->kind == StreamKind::Video;
     const std::int64_t preroll = static_cast<std::int64_t>(file.Header().fileProperties.prerollMs);

@@ -35,6 +35,8 @@ struct CutStart {
 // in a file without video the starts of the lowest-numbered audio stream's objects. Nullopt when no
 // cut point qualifies (a start past the last keyframe, a file without either).
 std::optional<CutStart> FindCutStart(const AsfFile& file, std::int64_t start100ns, bool atOrBefore);
+// The same with the cut points of a given video or audio stream.
+std::optional<CutStart> FindCutStart(const AsfFile& file, std::uint16_t stream, std::int64_t start100ns, bool atOrBefore);
 
 // The earliest presentation time (ms, preroll included) among the first packets' media objects,
 // or the preroll when none has one.

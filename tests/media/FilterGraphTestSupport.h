@@ -12,7 +12,7 @@
 #include "platform/graph/MemoryRenderer.h"
 #include "platform/graph/MessageWindow.h"
 #include "platform/graph/SourceOpeners.h"
-#include "platform/graph/TestPatternSource.h"
+#include "doubles/TestPatternSource.h"
 #include "support/TestPaths.h"
 
 #include <filesystem>

@@ -220,7 +220,7 @@ std::filesystem::path MakeMedia(const MediaSpec& spec)
 std::vector<ProbedPacket> ProbePackets(const std::filesystem::path& file, const std::string& streamSelector)
 {
     ProgramResult r = RunProgram("ffprobe", {"-v", "error", "-select_streams", streamSelector, "-show_entries",
-                                             "packet=pts_time,flags", "-of", "csv=p=0", file.string()});
+                                             "packet=pts_time,dts_time,flags", "-of", "csv=p=0", file.string()});
     std::vector<ProbedPacket> packets;
     if (r.exitCode != 0) {
         ADD_FAILURE() << "ffprobe failed on " << file << ": " << r.err;
@@ -229,13 +229,19 @@ std::vector<ProbedPacket> ProbePackets(const std::filesystem::path& file, const 
     std::istringstream lines(r.out);
     std::string line;
     while (std::getline(lines, line)) {
-        auto comma = line.find(',');
-        if (comma == std::string::npos || line.compare(0, comma, "N/A") == 0) continue;
+        // pts,dts,flags: ffmpeg's reader leaves the pts out of streams stored in decode order, whose
+        // dts is then the file's presentation time.
+        const auto first = line.find(',');
+        const auto second = first == std::string::npos ? first : line.find(',', first + 1);
+        if (second == std::string::npos) continue;
+        std::string time = line.substr(0, first);
+        if (time == "N/A") time = line.substr(first + 1, second - first - 1);
+        if (time == "N/A") continue;
         ProbedPacket p;
-        std::istringstream num(line.substr(0, comma));
+        std::istringstream num(time);
         num.imbue(std::locale::classic());
         num >> p.ptsSeconds;
-        p.key = line.find('K', comma) != std::string::npos;
+        p.key = line.find('K', second) != std::string::npos;
         packets.push_back(p);
     }
     return packets;

@@ -80,6 +80,7 @@ constexpr Entry kEntries[] = {
     {VFW_E_UNSUPPORTED_VIDEO, "VFW_E_UNSUPPORTED_VIDEO", "The video format is not supported."},
     {VFW_E_NOT_IN_GRAPH, "VFW_E_NOT_IN_GRAPH", "The filter is not in the graph."},
     {VFW_E_UNSUPPORTED_STREAM, "VFW_E_UNSUPPORTED_STREAM", "The file holds no stream in a supported format."},
+    {HR_PROTECTED_CONTENT, "HR_PROTECTED_CONTENT", "The file is protected (its content is encrypted) and cannot be played."},
 };
 
 const Entry* Find(HRESULT hr)

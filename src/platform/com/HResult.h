@@ -88,4 +88,7 @@ inline constexpr HRESULT VFW_E_UNSUPPORTED_VIDEO = MakeHResult(0x8004025Du);
 inline constexpr HRESULT VFW_E_NOT_IN_GRAPH = MakeHResult(0x8004025Fu);
 inline constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = MakeHResult(0x80040265u);
 
+// Our media layer's own (interface facility, a range the platform codes above do not use)
+inline constexpr HRESULT HR_PROTECTED_CONTENT = MakeHResult(0x8004FE01u);  // encrypted payloads
+
 }  // namespace kestrine::platform

@@ -3,9 +3,14 @@
 #include "asf/AsfFile.h"
 #include "asf/FormatError.h"
 #include "asf/MediaObjects.h"
+#include "asf/PlaybackStreams.h"
+#include "asf/PlayedLength.h"
 #include "asf/SpanSearch.h"
+#include "platform/graph/FfmpegDecoder.h"
 #include "platform/graph/MediaSample.h"
 #include "platform/graph/SourceOpeners.h"
+#include "platform/graph/VideoInfo.h"
+#include "platform/graph/WaveFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,32 +21,31 @@ namespace {
 
 constexpr REFERENCE_TIME kMs = 10'000;
 
-void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x)
+// A stream's number-valued metadata ("AspectRatioX" and the like), 0 when the file has none.
+std::int64_t StreamMetadataNumber(const asf::Header& h, std::uint16_t stream, std::string_view name)
 {
-    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(x >> (8 * i));
+    for (const asf::Descriptor& d : h.metadata) {
+        if (d.streamNumber != stream || d.name != name || d.dataType < 3 || d.dataType > 5) continue;
+        std::int64_t v = 0;
+        for (std::size_t i = d.value.size(); i-- > 0 && i < 8;) v = (v << 8) | d.value[i];
+        return v;
+    }
+    return 0;
 }
 
-void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
+// The stream's bitmap header as the file stores it, with the frame time and the pixels' shape the
+// file states; nothing when it is unusable.
+std::optional<AM_MEDIA_TYPE> VideoType(const asf::Header& h, const asf::StreamProperties& s, REFERENCE_TIME frameTime)
 {
-    v[at] = static_cast<BYTE>(x);
-    v[at + 1] = static_cast<BYTE>(x >> 8);
-}
-
-// VIDEOINFOHEADER: source and target rectangles, bit rates, frame time, then the BITMAPINFOHEADER with its extra bytes.
-AM_MEDIA_TYPE VideoType(const asf::StreamProperties& s, REFERENCE_TIME frameTime)
-{
+    std::optional<VideoInfo> info = VideoInfo::FromBitmapInfo(s.video->formatData, frameTime);
+    if (!info) return std::nullopt;
+    info->SetPixelAspect(StreamMetadataNumber(h, s.number, "AspectRatioX"), StreamMetadataNumber(h, s.number, "AspectRatioY"));
     AM_MEDIA_TYPE t;
     t.majortype = MEDIATYPE_Video;
     t.subtype = SubtypeFromTag(s.video->compression);
-    t.formattype = FORMAT_VideoInfo;
+    t.formattype = info->FormatType();
     t.bTemporalCompression = true;
-    t.format.assign(48, 0);
-    Put32(t.format, 8, static_cast<std::uint32_t>(s.video->width));
-    Put32(t.format, 12, static_cast<std::uint32_t>(std::abs(s.video->height)));
-    Put32(t.format, 24, static_cast<std::uint32_t>(s.video->width));
-    Put32(t.format, 28, static_cast<std::uint32_t>(std::abs(s.video->height)));
-    for (int i = 0; i < 8; ++i) t.format[40 + static_cast<std::size_t>(i)] = static_cast<BYTE>(static_cast<std::uint64_t>(frameTime) >> (8 * i));
-    t.format.insert(t.format.end(), s.video->formatData.begin(), s.video->formatData.end());
+    t.format = info->FormatBlock();
     return t;
 }
 
@@ -49,21 +53,39 @@ AM_MEDIA_TYPE VideoType(const asf::StreamProperties& s, REFERENCE_TIME frameTime
 AM_MEDIA_TYPE AudioType(const asf::StreamProperties& s)
 {
     const asf::AudioFormat& a = *s.audio;
+    WaveFormat w;
+    w.formatTag = a.formatTag;
+    w.channels = a.channels;
+    w.samplesPerSecond = a.samplesPerSecond;
+    w.averageBytesPerSecond = a.averageBytesPerSecond;
+    w.blockAlign = a.blockAlign;
+    w.bitsPerSample = a.bitsPerSample;
+    w.codecData = a.extra;
     AM_MEDIA_TYPE t;
     t.majortype = MEDIATYPE_Audio;
     t.subtype = SubtypeFromTag(a.formatTag);
     t.formattype = FORMAT_WaveFormatEx;
-    t.format.assign(18, 0);
-    Put16(t.format, 0, a.formatTag);
-    Put16(t.format, 2, a.channels);
-    Put32(t.format, 4, a.samplesPerSecond);
-    Put32(t.format, 8, a.averageBytesPerSecond);
-    Put16(t.format, 12, a.blockAlign);
-    Put16(t.format, 14, a.bitsPerSample);
-    Put16(t.format, 16, static_cast<std::uint16_t>(a.extra.size()));
-    t.format.insert(t.format.end(), a.extra.begin(), a.extra.end());
+    t.format = w.FormatBlock();
     t.lSampleSize = a.blockAlign;
     return t;
+}
+
+// Whether the file stops before its header and the Data Object's own header are whole: a file cut
+// short before its first packet, rather than one whose header is damaged.
+bool EndsBeforeFirstPacket(const std::string& utf8Path)
+{
+    constexpr std::uint64_t kObjectHeader = 24;
+    constexpr std::uint64_t kDataObjectHeader = 50;
+    std::ifstream in(utf8Path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    unsigned char head[kObjectHeader] = {};
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    if (static_cast<std::uint64_t>(in.gcount()) < kObjectHeader) return true;
+    std::uint64_t headerSize = 0;
+    for (int i = 7; i >= 0; --i) headerSize = headerSize << 8 | head[16 + i];
+    return headerSize >= kObjectHeader && size < headerSize + kDataObjectHeader;
 }
 
 }  // namespace
@@ -107,13 +129,16 @@ HRESULT AsfSource::Open(const std::string& utf8Path, ComPtr<AsfSource>* out, std
     if (out == nullptr) return E_POINTER;
     try {
         auto file = std::make_unique<asf::AsfFile>(asf::AsfFile::Open(utf8Path));
+        // Encrypted payloads would decode into garbage pictures and noise.
+        if (asf::IsProtected(file->Header())) return HR_PROTECTED_CONTENT;
+        if (file->Data().packetCount == 0) return VFW_E_FILE_TOO_SHORT;
         auto source = MakeComObject<AsfSource>(std::move(file));
         if (source->StreamCount() == 0) return VFW_E_UNSUPPORTED_STREAM;
         *out = source;
         return S_OK;
     } catch (const asf::FormatError& e) {
         if (reason) *reason = e.what();
-        return VFW_E_INVALID_FILE_FORMAT;
+        return EndsBeforeFirstPacket(utf8Path) ? VFW_E_FILE_TOO_SHORT : VFW_E_INVALID_FILE_FORMAT;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {
@@ -126,15 +151,19 @@ AsfSource::AsfSource(std::unique_ptr<asf::AsfFile> file) : PushSource(kClsid), f
 {
     const asf::Header& h = file_->Header();
     prerollMs_ = static_cast<std::uint32_t>(h.fileProperties.prerollMs);
-    for (const asf::StreamProperties& s : h.streams) {
-        if (s.Encrypted()) continue;
+    playDuration_ = asf::PlayDuration(*file_);
+    for (const std::uint16_t number : asf::PlaybackStreams(h)) {
+        const asf::StreamProperties& s = *h.FindStream(number);
         StreamInfo info;
         info.number = s.number;
         if (s.kind == asf::StreamKind::Video && s.video) {
             const auto* ext = h.FindExtendedStreamProperties(s.number);
             const REFERENCE_TIME frameTime = ext && ext->averageTimePerFrame ? static_cast<REFERENCE_TIME>(ext->averageTimePerFrame) : 0;
+            std::optional<AM_MEDIA_TYPE> type = VideoType(h, s, frameTime);
+            if (!type) continue;  // a picture size no decoder could take
             info.video = true;
-            info.type = VideoType(s, frameTime);
+            info.reorders = FfmpegDecoder::MayReorder(*type);
+            info.type = std::move(*type);
         } else if (s.kind == asf::StreamKind::Audio && s.audio) {
             info.type = AudioType(s);
             info.bytesPerSecond = s.audio->averageBytesPerSecond;
@@ -160,9 +189,8 @@ AsfSource::~AsfSource() { StopStreaming(); }
 
 REFERENCE_TIME AsfSource::MediaDuration() const
 {
-    const auto& fp = file_->Header().fileProperties;
-    const auto preroll = static_cast<REFERENCE_TIME>(fp.prerollMs) * kMs;
-    return std::max<REFERENCE_TIME>(0, static_cast<REFERENCE_TIME>(fp.playDuration) - preroll);
+    const auto preroll = static_cast<REFERENCE_TIME>(file_->Header().fileProperties.prerollMs) * kMs;
+    return std::max<REFERENCE_TIME>(0, static_cast<REFERENCE_TIME>(playDuration_) - preroll);
 }
 
 std::vector<AM_MEDIA_TYPE> AsfSource::PinMediaTypes(const Pin& pin)
@@ -178,8 +206,15 @@ HRESULT AsfSource::SeekTo(REFERENCE_TIME time)
     std::uint64_t first = 0;
     keyTime_ = 0;
     keyStream_ = 0;
+    // Seeks start where the rendered video stream (else the audio) can be decoded from. Where
+    // pictures are stored out of order, the picture shown at a keyframe's own time may be a B-frame
+    // that needs the group before, so decoding starts before it.
+    auto key = std::find_if(streams_.begin(), streams_.end(), [](const StreamInfo& s) { return s.video; });
+    if (key == streams_.end()) key = streams_.begin();
+    const REFERENCE_TIME from = key != streams_.end() && key->reorders ? time - kMs : time;
     try {
-        if (const auto cut = asf::FindCutStart(*file_, time, /*atOrBefore=*/true)) {
+        const auto cut = key != streams_.end() ? asf::FindCutStart(*file_, key->number, from, /*atOrBefore=*/true) : std::nullopt;
+        if (cut) {
             first = cut->readFrom;
             keyTime_ = cut->timeMs * kMs;
             keyStream_ = cut->stream;

@@ -24,7 +24,9 @@ public:
     static inline constexpr CLSID kClsid = MakeGuid("{187463A0-5BB7-11D3-ACBE-0080C75E246E}");
 
     // VFW_E_INVALID_FILE_FORMAT (with the reason in *reason) when the file is not a readable ASF file;
-    // VFW_E_UNSUPPORTED_STREAM when it holds no audio or video stream that is not encrypted.
+    // VFW_E_FILE_TOO_SHORT when it ends before its first packet; HR_PROTECTED_CONTENT when its
+    // content is encrypted; VFW_E_UNSUPPORTED_STREAM when it holds no
+    // audio or video stream. Of alternative streams (several bitrates or languages) one is exposed.
     static HRESULT Open(const std::string& utf8Path, ComPtr<AsfSource>* out, std::string* reason = nullptr);
 
     explicit AsfSource(std::unique_ptr<asf::AsfFile> file);
@@ -43,6 +45,7 @@ private:
     struct StreamInfo {
         std::uint16_t number = 0;
         bool video = false;
+        bool reorders = false;  // video whose pictures may be stored out of presentation order
         AM_MEDIA_TYPE type;
         std::uint32_t bytesPerSecond = 0;  // audio: for sample end times
         std::uint8_t spreadSpan = 1;        // audio spread error correction
@@ -63,6 +66,7 @@ private:
     REFERENCE_TIME keyTime_ = 0;  // the cut stream's keyframe the seek starts at
     std::uint16_t keyStream_ = 0;
     std::uint32_t prerollMs_ = 0;
+    std::uint64_t playDuration_ = 0;  // preroll included; measured from the packets in live captures
     bool ended_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/graph/FfmpegDecoder.h"
 
 #include "platform/graph/MediaSample.h"
+#include "platform/graph/VideoInfo.h"
+#include "platform/graph/WaveFormat.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,42 +13,20 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrine::platform {
 namespace {
 
-std::uint32_t Get32(const std::vector<BYTE>& v, std::size_t at)
-{
-    if (at + 4 > v.size()) return 0;
-    return static_cast<std::uint32_t>(v[at]) | static_cast<std::uint32_t>(v[at + 1]) << 8 | static_cast<std::uint32_t>(v[at + 2]) << 16 |
-           static_cast<std::uint32_t>(v[at + 3]) << 24;
-}
-
-std::uint16_t Get16(const std::vector<BYTE>& v, std::size_t at)
-{
-    if (at + 2 > v.size()) return 0;
-    return static_cast<std::uint16_t>(v[at] | v[at + 1] << 8);
-}
-
-void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x)
-{
-    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<BYTE>(x >> (8 * i));
-}
-
-void Put16(std::vector<BYTE>& v, std::size_t at, std::uint16_t x)
-{
-    v[at] = static_cast<BYTE>(x);
-    v[at + 1] = static_cast<BYTE>(x >> 8);
-}
-
-constexpr std::size_t kVideoInfoSize = 48;  // before the BITMAPINFOHEADER
-constexpr std::size_t kWaveFormatSize = 18;
+// Rows of whole 64-byte blocks: swscale's vector code writes in blocks and, on rows of other
+// lengths, runs past the end of the last row.
+int AlignedRowPixels(int width) { return (width + 15) & ~15; }
 
 AVCodecID CodecIdFor(const AM_MEDIA_TYPE& t)
 {
     const std::uint32_t tag = t.subtype.Data1;
-    if (t.majortype == MEDIATYPE_Video && t.formattype == FORMAT_VideoInfo) {
+    if (t.majortype == MEDIATYPE_Video && (t.formattype == FORMAT_VideoInfo || t.formattype == FORMAT_VideoInfo2)) {
         const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
         AVCodecID id = av_codec_get_id(tables, tag);
         if (id == AV_CODEC_ID_NONE) {
@@ -68,6 +48,14 @@ AVCodecID CodecIdFor(const AM_MEDIA_TYPE& t)
     return AV_CODEC_ID_NONE;
 }
 
+// B-frames of these codecs are never referred to, so they are shown as soon as they are decoded.
+PresentationOrder::Kind FrameKind(const AVCodecContext& c, const AVFrame& f)
+{
+    const bool unreferencedB = c.codec_id == AV_CODEC_ID_VC1 || c.codec_id == AV_CODEC_ID_WMV3 || c.codec_id == AV_CODEC_ID_MPEG4 ||
+                               c.codec_id == AV_CODEC_ID_MPEG1VIDEO || c.codec_id == AV_CODEC_ID_MPEG2VIDEO;
+    return unreferencedB && f.pict_type == AV_PICTURE_TYPE_B ? PresentationOrder::Kind::ShownAtOnce : PresentationOrder::Kind::Reference;
+}
+
 bool IsUncompressed(const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB32 || t.subtype == MEDIASUBTYPE_PCM; }
 
 }  // namespace
@@ -81,7 +69,9 @@ struct FfmpegDecoder::Codec {
     bool video = false;
     int width = 0;
     int height = 0;
-    int channels = 0;
+    int stride = 0;  // bytes per row of the pictures passed on
+    int channels = 0;     // the codec's
+    int outChannels = 0;  // passed on: the codec's, or a mix the renderer took
     int sampleRate = 0;
 
     ~Codec()
@@ -99,6 +89,12 @@ bool FfmpegDecoder::CanDecode(const AM_MEDIA_TYPE& input)
     if (IsUncompressed(input)) return false;
     const AVCodecID id = CodecIdFor(input);
     return id != AV_CODEC_ID_NONE && avcodec_find_decoder(id) != nullptr;
+}
+
+bool FfmpegDecoder::MayReorder(const AM_MEDIA_TYPE& input)
+{
+    const AVCodecDescriptor* d = avcodec_descriptor_get(CodecIdFor(input));
+    return d != nullptr && (d->props & AV_CODEC_PROP_REORDER) != 0;
 }
 
 ComPtr<IBaseFilter> FfmpegDecoder::CreateFor(const AM_MEDIA_TYPE& input)
@@ -121,19 +117,81 @@ HRESULT FfmpegDecoder::OnStateChange(FILTER_STATE, FILTER_STATE, REFERENCE_TIME)
 
 std::vector<AM_MEDIA_TYPE> FfmpegDecoder::PinMediaTypes(const Pin& pin)
 {
-    if (&pin == output_ && outputType_) return {*outputType_};
-    return {};
+    std::lock_guard lock(codecMutex_);
+    return &pin == output_ ? outputTypes_ : std::vector<AM_MEDIA_TYPE>{};
 }
 
 HRESULT FfmpegDecoder::PinCheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& type)
 {
     if (&pin == input_) return CanDecode(type) ? S_OK : S_FALSE;
-    return outputType_ && type == *outputType_ ? S_OK : S_FALSE;
+    std::lock_guard lock(codecMutex_);
+    return std::find(outputTypes_.begin(), outputTypes_.end(), type) != outputTypes_.end() ? S_OK : S_FALSE;
 }
+
+namespace {
+
+// What the renderer is offered for pictures: top-down BGRA in rows of whole 64-byte blocks, in the
+// shape the file states or else the one in the codec's own set-up.
+AM_MEDIA_TYPE PictureType(const AVCodecContext& c, const VideoInfo& in, int width, int height)
+{
+    VideoInfo picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rowPixels = AlignedRowPixels(width);
+    picture.topDown = true;
+    picture.bitCount = 32;
+    picture.frameTime = in.frameTime;
+    picture.sizeImage = static_cast<std::uint32_t>(picture.PictureBytes());
+    if (in.aspectX > 0) {
+        picture.aspectX = in.aspectX;
+        picture.aspectY = in.aspectY;
+    } else {
+        picture.SetPixelAspect(c.sample_aspect_ratio.num, c.sample_aspect_ratio.den);
+    }
+    AM_MEDIA_TYPE out;
+    out.majortype = MEDIATYPE_Video;
+    out.subtype = MEDIASUBTYPE_RGB32;
+    out.formattype = picture.FormatType();
+    out.bFixedSizeSamples = true;
+    out.lSampleSize = picture.sizeImage;
+    out.format = picture.FormatBlock();
+    return out;
+}
+
+// What the renderer is offered for sound: 16-bit PCM with the codec's channels, and where there are
+// more than two a stereo mix for devices that take no more.
+std::vector<AM_MEDIA_TYPE> SoundTypes(int channels, int sampleRate)
+{
+    std::vector<AM_MEDIA_TYPE> types;
+    for (const int n : {channels, 2}) {
+        if (n > channels || (!types.empty() && n == channels)) continue;
+        AM_MEDIA_TYPE out;
+        out.majortype = MEDIATYPE_Audio;
+        out.subtype = MEDIASUBTYPE_PCM;
+        out.formattype = FORMAT_WaveFormatEx;
+        out.bFixedSizeSamples = true;
+        const WaveFormat pcm = WaveFormat::Pcm(n, sampleRate, 16);
+        out.lSampleSize = pcm.blockAlign;
+        out.format = pcm.FormatBlock();
+        types.push_back(std::move(out));
+    }
+    return types;
+}
+
+}  // namespace
 
 HRESULT FfmpegDecoder::PinConnected(Pin& pin)
 {
-    if (&pin != input_) return S_OK;
+    if (&pin == output_) {
+        // The sound mix follows the channels the renderer took.
+        const std::optional<WaveFormat> taken = WaveFormat::Parse(pin.ConnectedType());
+        std::lock_guard lock(codecMutex_);
+        if (codec_ && !codec_->video && taken) {
+            codec_->outChannels = taken->channels;
+            swr_free(&codec_->resampler);
+        }
+        return S_OK;
+    }
     const AM_MEDIA_TYPE in = pin.ConnectedType();
     const AVCodec* decoder = avcodec_find_decoder(CodecIdFor(in));
     if (decoder == nullptr) return VFW_E_NO_DECOMPRESSOR;
@@ -146,29 +204,23 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
     c->codec_tag = in.subtype.Data1;
 
     std::vector<BYTE> extra;
+    const std::optional<VideoInfo> inVideo = VideoInfo::Parse(in);
+    const std::optional<WaveFormat> inSound = WaveFormat::Parse(in);
     if (in.majortype == MEDIATYPE_Video) {
+        if (!inVideo) return VFW_E_INVALIDMEDIATYPE;
         codec->video = true;
-        const std::size_t bih = kVideoInfoSize;
-        // biSize counts the codec's extra bytes too, so they always start right after the 40 fixed ones.
-        constexpr std::size_t biSize = 40;
-        c->width = static_cast<int>(Get32(in.format, bih + 4));
-        c->height = std::abs(static_cast<std::int32_t>(Get32(in.format, bih + 8)));
-        c->bits_per_coded_sample = Get16(in.format, bih + 14);
-        if (in.format.size() > bih + biSize) extra.assign(in.format.begin() + static_cast<std::ptrdiff_t>(bih + biSize), in.format.end());
-        codec->width = c->width;
-        codec->height = c->height;
+        c->width = inVideo->width;
+        c->height = inVideo->height;
+        c->bits_per_coded_sample = inVideo->bitCount;
+        extra = inVideo->codecData;
     } else {
-        const int channels = Get16(in.format, 2);
-        c->sample_rate = static_cast<int>(Get32(in.format, 4));
-        c->bit_rate = static_cast<std::int64_t>(Get32(in.format, 8)) * 8;
-        c->block_align = Get16(in.format, 12);
-        c->bits_per_coded_sample = Get16(in.format, 14);
-        av_channel_layout_default(&c->ch_layout, channels > 0 ? channels : 2);
-        const std::size_t cb = Get16(in.format, 16);
-        if (in.format.size() >= kWaveFormatSize + cb && cb > 0)
-            extra.assign(in.format.begin() + kWaveFormatSize, in.format.begin() + static_cast<std::ptrdiff_t>(kWaveFormatSize + cb));
-        codec->channels = c->ch_layout.nb_channels;
-        codec->sampleRate = c->sample_rate;
+        if (!inSound || inSound->samplesPerSecond == 0) return VFW_E_INVALIDMEDIATYPE;
+        c->sample_rate = static_cast<int>(inSound->samplesPerSecond);
+        c->bit_rate = static_cast<std::int64_t>(inSound->averageBytesPerSecond) * 8;
+        c->block_align = inSound->blockAlign;
+        c->bits_per_coded_sample = inSound->bitsPerSample;
+        av_channel_layout_default(&c->ch_layout, inSound->channels > 0 ? inSound->channels : 2);
+        extra = inSound->codecData;
     }
     if (!extra.empty()) {
         c->extradata = static_cast<std::uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -179,42 +231,22 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
     c->thread_count = 1;  // one core per decoder: the streams decode side by side
     if (avcodec_open2(c, decoder, nullptr) < 0) return VFW_E_NO_DECOMPRESSOR;
 
-    AM_MEDIA_TYPE out;
+    std::vector<AM_MEDIA_TYPE> out;
     if (codec->video) {
-        if (codec->width <= 0 || codec->height <= 0) return VFW_E_INVALIDMEDIATYPE;
-        out.majortype = MEDIATYPE_Video;
-        out.subtype = MEDIASUBTYPE_RGB32;
-        out.formattype = FORMAT_VideoInfo;
-        out.bFixedSizeSamples = true;
-        out.lSampleSize = static_cast<ULONG>(codec->width * codec->height * 4);
-        out.format.assign(kVideoInfoSize + 40, 0);
-        Put32(out.format, 8, static_cast<std::uint32_t>(codec->width));
-        Put32(out.format, 12, static_cast<std::uint32_t>(codec->height));
-        std::copy(in.format.begin() + 40, in.format.begin() + 48, out.format.begin() + 40);  // frame time
-        Put32(out.format, kVideoInfoSize, 40);
-        Put32(out.format, kVideoInfoSize + 4, static_cast<std::uint32_t>(codec->width));
-        Put32(out.format, kVideoInfoSize + 8, static_cast<std::uint32_t>(-codec->height));  // top-down rows
-        Put16(out.format, kVideoInfoSize + 12, 1);
-        Put16(out.format, kVideoInfoSize + 14, 32);
-        Put32(out.format, kVideoInfoSize + 20, out.lSampleSize);
+        codec->width = inVideo->width;
+        codec->height = inVideo->height;
+        out.push_back(PictureType(*c, *inVideo, codec->width, codec->height));
+        codec->stride = static_cast<int>(VideoInfo::Parse(out.front())->Stride());
     } else {
-        out.majortype = MEDIATYPE_Audio;
-        out.subtype = MEDIASUBTYPE_PCM;
-        out.formattype = FORMAT_WaveFormatEx;
-        out.bFixedSizeSamples = true;
-        out.format.assign(kWaveFormatSize, 0);
-        const auto blockAlign = static_cast<std::uint16_t>(codec->channels * 2);
-        Put16(out.format, 0, 1);
-        Put16(out.format, 2, static_cast<std::uint16_t>(codec->channels));
-        Put32(out.format, 4, static_cast<std::uint32_t>(codec->sampleRate));
-        Put32(out.format, 8, static_cast<std::uint32_t>(codec->sampleRate) * blockAlign);
-        Put16(out.format, 12, blockAlign);
-        Put16(out.format, 14, 16);
-        out.lSampleSize = blockAlign;
+        // The codec's own set-up (WMA Pro's channel mask, say) may tell more channels than the header.
+        codec->channels = c->ch_layout.nb_channels > 0 ? c->ch_layout.nb_channels : inSound->channels;
+        codec->outChannels = codec->channels;
+        codec->sampleRate = c->sample_rate;
+        out = SoundTypes(codec->channels, codec->sampleRate);
     }
     std::lock_guard lock(codecMutex_);
     codec_ = std::move(codec);
-    outputType_ = out;
+    outputTypes_ = std::move(out);
     return S_OK;
 }
 
@@ -223,52 +255,74 @@ void FfmpegDecoder::PinDisconnected(Pin& pin)
     if (&pin != input_) return;
     std::lock_guard lock(codecMutex_);
     codec_.reset();
-    outputType_.reset();
+    outputTypes_.clear();
+    order_.Clear();
     nextStart_.reset();
+    soundFrom_.reset();
 }
 
-HRESULT FfmpegDecoder::DeliverFrame()
+HRESULT FfmpegDecoder::DeliverFrame() { return codec_->video ? DeliverPicture() : DeliverSound(); }
+
+HRESULT FfmpegDecoder::DeliverPicture()
 {
     Codec& c = *codec_;
     AVFrame* f = c.frame;
-    std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
-    if (pts == AV_NOPTS_VALUE) {
-        // The frames the codec still holds at the end of the stream come without a time: they
-        // follow the frame before. With none before in this segment there is no place for it.
-        if (!nextStart_) return S_OK;
-        pts = *nextStart_;
+    const std::optional<REFERENCE_TIME> own = f->pts != AV_NOPTS_VALUE ? std::optional<REFERENCE_TIME>(f->pts) : std::nullopt;
+    std::optional<REFERENCE_TIME> start = order_.Next(own, FrameKind(*c.context, *f));
+    // The frames the codec still holds at the end of the stream may come without a time: they follow
+    // the frame before. With none before in this segment there is no place for them.
+    if (!start) start = nextStart_;
+    if (!start) return S_OK;
+    if (prerollTimes_.erase(*start) > 0) return S_OK;  // decoded only to reach a later frame
+    c.scaler = sws_getCachedContext(c.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), c.width, c.height, AV_PIX_FMT_BGRA,
+                                    SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!c.scaler) return E_FAIL;
+    std::vector<BYTE> bytes(static_cast<std::size_t>(c.stride) * static_cast<std::size_t>(c.height));
+    std::uint8_t* planes[1] = {bytes.data()};
+    const int strides[1] = {c.stride};
+    sws_scale(c.scaler, f->data, f->linesize, 0, f->height, planes, strides);
+    const REFERENCE_TIME stop = *start + (f->pkt_duration > 0 ? f->pkt_duration : 1);
+    nextStart_ = stop;
+    ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), *start, stop, true);
+    return output_->Deliver(sample.Get());
+}
+
+// Sound is laid end to end from its first block after a start or seek. Object times in files are
+// those of chunks of the coded stream, not of the sound they hold (lossless and VBR codecs put very
+// different lengths of sound in each, and decoders hold some back), so placing each decoded block at
+// a packet's time would overlap or leave holes. Only a jump far beyond the sound so far (a capture
+// that lost a stretch) moves the sound on.
+HRESULT FfmpegDecoder::DeliverSound()
+{
+    // The codec's time for the first block counts the priming samples it dropped, a fraction of a
+    // second; further from the first object than this, it is a later object's time given to sound
+    // the codec held back, which begins with the first object.
+    constexpr REFERENCE_TIME kLongestPriming = kUnitsPerSecond / 4;
+    constexpr REFERENCE_TIME kGapToFollow = 2 * kUnitsPerSecond;
+    Codec& c = *codec_;
+    AVFrame* f = c.frame;
+    const std::int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+    if (pts != AV_NOPTS_VALUE && prerollTimes_.erase(pts) > 0) return S_OK;  // decoded only to reach a later block
+    REFERENCE_TIME start = 0;
+    if (nextStart_) start = pts != AV_NOPTS_VALUE && pts > *nextStart_ + kGapToFollow ? pts : *nextStart_;
+    else if (pts != AV_NOPTS_VALUE && (!soundFrom_ || pts - *soundFrom_ < kLongestPriming)) start = pts;
+    else if (soundFrom_) start = *soundFrom_;
+    else return S_OK;  // no time to place it at
+    if (!c.resampler) {
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, c.outChannels);  // fewer than the codec's: swresample mixes down
+        if (swr_alloc_set_opts2(&c.resampler, &outLayout, AV_SAMPLE_FMT_S16, c.sampleRate, &f->ch_layout,
+                                static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
+            swr_init(c.resampler) < 0)
+            return E_FAIL;
     }
-    const bool preroll = prerollTimes_.erase(pts) > 0;
-    if (preroll) return S_OK;  // decoded only to reach a later frame
-    std::vector<BYTE> bytes;
-    REFERENCE_TIME start = pts;
-    REFERENCE_TIME stop = start + 1;
-    if (c.video) {
-        c.scaler = sws_getCachedContext(c.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), c.width, c.height, AV_PIX_FMT_BGRA,
-                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!c.scaler) return E_FAIL;
-        bytes.resize(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height) * 4);
-        std::uint8_t* planes[1] = {bytes.data()};
-        const int strides[1] = {c.width * 4};
-        sws_scale(c.scaler, f->data, f->linesize, 0, f->height, planes, strides);
-        if (f->pkt_duration > 0) stop = start + f->pkt_duration;
-    } else {
-        if (!c.resampler) {
-            AVChannelLayout outLayout;
-            av_channel_layout_default(&outLayout, c.channels);
-            if (swr_alloc_set_opts2(&c.resampler, &outLayout, AV_SAMPLE_FMT_S16, c.sampleRate, &f->ch_layout,
-                                    static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
-                swr_init(c.resampler) < 0)
-                return E_FAIL;
-        }
-        const int capacity = swr_get_out_samples(c.resampler, f->nb_samples);
-        bytes.resize(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.channels) * 2);
-        std::uint8_t* planes[1] = {bytes.data()};
-        const int got = swr_convert(c.resampler, planes, capacity, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
-        if (got <= 0) return S_OK;
-        bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.channels) * 2);
-        stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
-    }
+    const int capacity = swr_get_out_samples(c.resampler, f->nb_samples);
+    std::vector<BYTE> bytes(static_cast<std::size_t>(std::max(capacity, 0)) * static_cast<std::size_t>(c.outChannels) * 2);
+    std::uint8_t* planes[1] = {bytes.data()};
+    const int got = swr_convert(c.resampler, planes, capacity, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
+    if (got <= 0) return S_OK;
+    bytes.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(c.outChannels) * 2);
+    const REFERENCE_TIME stop = start + static_cast<REFERENCE_TIME>(got) * kUnitsPerSecond / c.sampleRate;
     nextStart_ = stop;
     ComPtr<IMediaSample> sample = MakeSample(std::move(bytes), start, stop, true);
     return output_->Deliver(sample.Get());
@@ -307,6 +361,8 @@ HRESULT FfmpegDecoder::PinReceive(Pin&, IMediaSample* sample)
     const int sent = avcodec_send_packet(codec_->context, codec_->packet);
     av_packet_unref(codec_->packet);
     if (sent < 0 && sent != AVERROR(EAGAIN)) return S_OK;  // undecodable data: skip it, keep streaming
+    if (timed && codec_->video) order_.Sent(start);
+    if (timed && !codec_->video && !soundFrom_) soundFrom_ = start;
     return DrainFrames();
 }
 
@@ -319,7 +375,9 @@ HRESULT FfmpegDecoder::PinEndOfStream(Pin&)
             DrainFrames();
             avcodec_flush_buffers(codec_->context);
             prerollTimes_.clear();
+            order_.Clear();
             nextStart_.reset();
+            soundFrom_.reset();
         }
     }
     return output_->DeliverEndOfStream();
@@ -338,7 +396,9 @@ HRESULT FfmpegDecoder::PinEndFlush(Pin&)
         if (codec_) avcodec_flush_buffers(codec_->context);
         if (codec_ && codec_->resampler) swr_init(codec_->resampler);
         prerollTimes_.clear();
+        order_.Clear();
         nextStart_.reset();
+        soundFrom_.reset();
         flushing_ = false;
     }
     return output_->DeliverEndFlush();

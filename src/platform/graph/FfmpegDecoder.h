@@ -4,6 +4,7 @@
 // stream's fourcc or wave format tag through FFmpeg's own tag tables, and gets the format block's
 // extra bytes as its private data. Samples marked preroll are decoded and not passed on.
 #include "platform/graph/Filter.h"
+#include "platform/graph/PresentationOrder.h"
 
 #include <memory>
 #include <mutex>
@@ -20,6 +21,8 @@ public:
     static ComPtr<IBaseFilter> CreateFor(const AM_MEDIA_TYPE& input);
     // Whether FFmpeg can decode streams of the type.
     static bool CanDecode(const AM_MEDIA_TYPE& input);
+    // Whether the codec of the type may store pictures out of presentation order (B-frames).
+    static bool MayReorder(const AM_MEDIA_TYPE& input);
 
     FfmpegDecoder();
     ~FfmpegDecoder() override;
@@ -42,14 +45,18 @@ private:
     struct Codec;
     HRESULT DrainFrames();  // with codecMutex_ held
     HRESULT DeliverFrame();
+    HRESULT DeliverPicture();
+    HRESULT DeliverSound();
 
     Pin* input_ = nullptr;
     Pin* output_ = nullptr;
     std::mutex codecMutex_;  // decoding; never taken by BeginFlush, which must reach a blocked renderer
     std::unique_ptr<Codec> codec_;
-    std::optional<AM_MEDIA_TYPE> outputType_;
+    std::vector<AM_MEDIA_TYPE> outputTypes_;  // offered on the output pin, preferred first
     std::set<REFERENCE_TIME> prerollTimes_;
+    PresentationOrder order_;  // video: when each picture out of the codec is shown
     std::optional<REFERENCE_TIME> nextStart_;  // where the frame after the last one passed on starts
+    std::optional<REFERENCE_TIME> soundFrom_;  // sound: the time of the first object since a start or seek
     std::atomic<bool> flushing_{false};
 };
 

@@ -30,6 +30,7 @@ inline constexpr GUID MEDIASUBTYPE_IEEE_FLOAT = MakeGuid("{00000003-0000-0010-80
 
 inline constexpr GUID FORMAT_None = MakeGuid("{0F6417D6-C318-11D0-A43F-00A0C9223196}");
 inline constexpr GUID FORMAT_VideoInfo = MakeGuid("{05589F80-C356-11CE-BF01-00AA0055595A}");
+inline constexpr GUID FORMAT_VideoInfo2 = MakeGuid("{F72A76A0-EB0A-11D0-ACE4-0000C0CC16BA}");
 inline constexpr GUID FORMAT_WaveFormatEx = MakeGuid("{05589F81-C356-11CE-BF01-00AA0055595A}");
 
 // The subtype for a fourcc or a wave format tag: the tag in Data1 on the common base identifier.

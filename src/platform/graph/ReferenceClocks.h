@@ -1,10 +1,7 @@
 #pragma once
-// Clocks a graph can run on: the monotonic system clock by default, and a clock that tests step by hand.
+// The clock a graph runs on by default: the monotonic system clock.
 #include "platform/com/ComObject.h"
 #include "platform/graph/FilterInterfaces.h"
-
-#include <condition_variable>
-#include <mutex>
 
 namespace kestrine::platform {
 
@@ -13,23 +10,6 @@ class SystemReferenceClock final : public ComObject<IReferenceClock, IReferenceC
 public:
     HRESULT GetTime(REFERENCE_TIME* time) override;
     HRESULT WaitUntil(REFERENCE_TIME target, DWORD maxWaitMs) override;
-};
-
-// Stands still until Advance or SetTime moves it; waiting threads wake when it passes their time.
-class ManualReferenceClock final : public ComObject<IReferenceClock, IReferenceClockWait> {
-public:
-    HRESULT GetTime(REFERENCE_TIME* time) override;
-    HRESULT WaitUntil(REFERENCE_TIME target, DWORD maxWaitMs) override;
-
-    void Advance(REFERENCE_TIME delta);
-    // Moves to time; a time before the current one is ignored, as a reference clock never goes back.
-    void SetTime(REFERENCE_TIME time);
-    REFERENCE_TIME Now() const;
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable moved_;
-    REFERENCE_TIME now_ = 0;
 };
 
 // Reads a clock, 0 when it cannot be read.

@@ -1,6 +1,7 @@
 #include "platform/render/AudioRenderer.h"
 
 #include "platform/graph/Pin.h"
+#include "platform/graph/WaveFormat.h"
 #include "platform/render/AudioVolume.h"
 #include "platform/render/SoundOutput.h"
 
@@ -139,6 +140,15 @@ bool AudioRenderer::RunsOnOwnClock() const
 {
     std::lock_guard lock(clockMutex_);
     return graphClock_.Get() == static_cast<const IReferenceClock*>(&clockPart_);
+}
+
+// More channels than the device takes are refused, so a decoder offering a mix gives that instead.
+HRESULT AudioRenderer::PinCheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& type)
+{
+    const HRESULT hr = MemoryRenderer::PinCheckMediaType(pin, type);
+    if (hr != S_OK) return hr;
+    const std::optional<WaveFormat> sound = WaveFormat::Parse(type);
+    return !sound || sound->channels <= std::max(2, SoundDeviceChannels()) ? S_OK : S_FALSE;
 }
 
 HRESULT AudioRenderer::PinConnected(Pin& pin)

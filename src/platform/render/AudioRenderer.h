@@ -71,6 +71,7 @@ protected:
     HRESULT PinBeginFlush(Pin& pin) override;
     HRESULT PinEndFlush(Pin& pin) override;
     HRESULT PinEndOfStream(Pin& pin) override;
+    HRESULT PinCheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& type) override;
     HRESULT PinConnected(Pin& pin) override;
     void PinDisconnected(Pin& pin) override;
 

@@ -125,6 +125,12 @@ qint64 PcmQueue::readData(char* data, qint64 maxSize)
 
 bool HasSoundDevice() { return !QMediaDevices::defaultAudioOutput().isNull(); }
 
+int SoundDeviceChannels()
+{
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    return device.isNull() ? 2 : std::max(device.maximumChannelCount(), 1);
+}
+
 SoundOutput::SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond)
     : frameBytes_(frameBytes), bytesPerSecond_(bytesPerSecond)
 {

@@ -134,6 +134,8 @@ private:
 
 // Whether a default output device exists (CI has none; the renderer then uses its silent sink).
 bool HasSoundDevice();
+// The most channels the default output device takes; 2 when there is none (the silent sink).
+int SoundDeviceChannels();
 
 // Monotonic system time in 100 ns units, the time base of readings and of the silent sink's clock.
 REFERENCE_TIME MonotonicNow();

@@ -3,31 +3,18 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/com/WideString.h"
 #include "platform/graph/EventCodes.h"
+#include "platform/render/PictureImage.h"
 #include "platform/render/RendererWidget.h"
 
 #include <QCoreApplication>
 #include <QThread>
-
-extern "C" {
-#include <libavutil/pixfmt.h>
-#include <libswscale/swscale.h>
-}
 
 #include <cstring>
 
 namespace kestrine::platform {
 namespace {
 
-constexpr std::size_t kBitmapHeaderAt = 48;  // the BITMAPINFOHEADER inside VIDEOINFOHEADER
 constexpr DWORD kKnownRenderingPrefs = 0x3F;
-
-std::int32_t Read32(const std::vector<BYTE>& bytes, std::size_t at)
-{
-    if (at + 4 > bytes.size()) return 0;
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | bytes[at + static_cast<std::size_t>(i)];
-    return static_cast<std::int32_t>(v);
-}
 
 // Runs f on the widget's thread: at once when that is this thread, otherwise queued behind it.
 template <class F>
@@ -57,7 +44,6 @@ VideoRendererFilter::~VideoRendererFilter()
         if (QThread::currentThread() == widget_->thread()) delete widget_.data();
         else widget_->deleteLater();
     }
-    sws_freeContext(scaler_);
 }
 
 HRESULT VideoRendererFilter::GetClassID(CLSID* clsid)
@@ -83,39 +69,38 @@ void* VideoRendererFilter::QueryExtraInterface(REFIID riid)
     return MemoryRenderer::QueryExtraInterface(riid);
 }
 
-// Converts the decoder's top-down BGRA into a picture Qt paints, on the streaming thread.
+// Hands the decoder's picture to the window, on the streaming thread.
 void VideoRendererFilter::Present(const Frame& frame)
 {
-    const int w = videoWidth_.load();
-    const int h = videoHeight_.load();
-    if (w <= 0 || h <= 0) return;
-    const std::size_t needed = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
-    if (frame.data.size() < needed) return;  // a short sample is dropped, never read past
-    scaler_ = sws_getCachedContext(scaler_, w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
-    QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull()) return;
-    if (scaler_ != nullptr) {
-        const std::uint8_t* src[1] = {frame.data.data()};
-        const int srcStride[1] = {w * 4};
-        std::uint8_t* dst[1] = {image.bits()};
-        const int dstStride[1] = {static_cast<int>(image.bytesPerLine())};
-        sws_scale(scaler_, src, srcStride, 0, h, dst, dstStride);
-    } else {
-        for (int y = 0; y < h; ++y) std::memcpy(image.scanLine(y), frame.data.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4, static_cast<std::size_t>(w) * 4);
+    std::optional<VideoInfo> layout;
+    {
+        std::lock_guard lock(layoutMutex_);
+        layout = layout_;
     }
+    if (!layout) return;
+    QImage image = PictureImage(frame.data, *layout);
+    if (image.isNull()) return;  // a short sample is dropped, never read past
     frames_->Store(std::move(image));
 }
 
 HRESULT VideoRendererFilter::PinConnected(Pin& pin)
 {
-    const AM_MEDIA_TYPE type = pin.ConnectedType();
-    const LONG w = Read32(type.format, kBitmapHeaderAt + 4);
-    const LONG h = Read32(type.format, kBitmapHeaderAt + 8);
-    if (w <= 0 || h == 0 || w > 16384 || h > 16384 || h < -16384) return VFW_E_TYPE_NOT_ACCEPTED;
-    const LONG height = h < 0 ? -h : h;
+    const std::optional<VideoInfo> layout = VideoInfo::Parse(pin.ConnectedType());
+    if (!layout) return VFW_E_TYPE_NOT_ACCEPTED;
+    const LONG w = layout->width;
+    const LONG height = layout->height;
     const bool changed = w != videoWidth_.load() || height != videoHeight_.load();
+    {
+        std::lock_guard lock(layoutMutex_);
+        layout_ = layout;
+    }
     videoWidth_ = w;
     videoHeight_ = height;
+    aspectX_ = layout->DisplayAspectX();
+    aspectY_ = layout->DisplayAspectY();
+    OnWidgetThread(widget_.data(), [widget = widget_, aspect = QSize(aspectX_.load(), aspectY_.load())] {
+        if (widget) widget->SetPictureAspect(aspect);
+    });
     if (changed) NotifyEvent(EC_VIDEO_SIZE_CHANGED, PackVideoSize(w, height), 0);
     if (kind_ == Kind::Mixing && mode_ == VMR9Mode_Windowed && !deviceReported_) {
         deviceReported_ = true;  // the window is the drawing surface, ready once the picture size is known
@@ -366,8 +351,8 @@ HRESULT VideoRendererFilter::WindowlessPart::GetNativeVideoSize(LONG* width, LON
     if (width == nullptr || height == nullptr) return E_POINTER;
     *width = filter.videoWidth_.load();
     *height = filter.videoHeight_.load();
-    if (arWidth) *arWidth = *width;
-    if (arHeight) *arHeight = *height;
+    if (arWidth) *arWidth = filter.aspectX_.load();
+    if (arHeight) *arHeight = filter.aspectY_.load();
     return S_OK;
 }
 

@@ -5,6 +5,7 @@
 // registered as a "VideoRenderer" window so owners find it by its caption.
 #include "platform/graph/MemoryRenderer.h"
 #include "platform/graph/MessageWindow.h"
+#include "platform/graph/VideoInfo.h"
 #include "platform/render/FrameStore.h"
 #include "platform/render/RendererInterfaces.h"
 
@@ -12,9 +13,9 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
-
-struct SwsContext;
 
 namespace kestrine::platform {
 
@@ -124,8 +125,11 @@ private:
     ComPtr<IVMRSurfaceAllocator9> allocator_;
     std::atomic<LONG> videoWidth_{0};
     std::atomic<LONG> videoHeight_{0};
+    std::atomic<LONG> aspectX_{0};  // the shape the picture is shown in
+    std::atomic<LONG> aspectY_{0};
     bool deviceReported_ = false;
-    SwsContext* scaler_ = nullptr;  // streaming thread only
+    mutable std::mutex layoutMutex_;
+    std::optional<VideoInfo> layout_;  // how the connected pin lays out its pictures
 
     WindowPart windowPart_{*this};
     MixerPart mixerPart_{*this};

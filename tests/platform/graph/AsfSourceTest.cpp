@@ -149,12 +149,17 @@ TEST(AsfSourceFile, RefusesFilesItCannotRead)
     const auto dir = kestrine::test::FreshTestDir();
     const auto good = kestrine::test::MakeMedia({});
     auto bytes = kestrine::test::ReadFileBytes(good);
+    auto damaged = bytes;
+    std::fill(damaged.begin() + 40, damaged.begin() + 56, std::uint8_t{0xFF});  // the first child's size
+    kestrine::test::WriteFileBytes(dir / "damaged.wmv", damaged);
     bytes.resize(200);  // the header cut short
     kestrine::test::WriteFileBytes(dir / "cut.wmv", bytes);
     ComPtr<AsfSource> source;
     std::string reason;
-    EXPECT_EQ(AsfSource::Open((dir / "cut.wmv").string(), &source, &reason), VFW_E_INVALID_FILE_FORMAT);
+    EXPECT_EQ(AsfSource::Open((dir / "damaged.wmv").string(), &source, &reason), VFW_E_INVALID_FILE_FORMAT);
     EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(source);
+    EXPECT_EQ(AsfSource::Open((dir / "cut.wmv").string(), &source, &reason), VFW_E_FILE_TOO_SHORT);
     EXPECT_FALSE(source);
 
     ComPtr<IBaseFilter> filter;

@@ -3,10 +3,16 @@
 #include "platform/com/WideString.h"
 #include "platform/graph/EventCodes.h"
 #include "platform/graph/FfmpegDecoder.h"
+#include "platform/graph/VideoInfo.h"
+#include "platform/graph/WaveFormat.h"
+#include "platform/com/ErrorText.h"
+#include "platform/render/PictureImage.h"
 #include "support/TestMedia.h"
 #include "support/TestPaths.h"
+#include "support/TestPictures.h"
 
 #include <cmath>
+#include <fstream>
 #include <cstdlib>
 
 using namespace kestrine::platform;
@@ -160,4 +166,135 @@ TEST_F(DecodedPlayback, TheRealWorldWmv9SampleDecodes)
     ASSERT_TRUE(middle);
     EXPECT_NE(middle->data, first->data);
     EXPECT_LE(static_cast<double>(middle->mediaTime) / kUnitsPerSecond, duration / 2 + 1e-6);
+}
+
+// Pictures whose rows are not whole 64-byte blocks: the conversion must stay inside its buffer.
+TEST_F(DecodedPlayback, SmallVc1RealFilesPlayToTheEndShowingFfmpegsPictures)
+{
+    for (const char* name : {"moon_big-streamed-markers.wmv", "moon_timecode-mini-caption-all.wmv"}) {
+        SCOPED_TRACE(name);
+        const auto sample = kestrine::test::SharedMediaDir() / "real" / name;
+        if (!std::filesystem::exists(sample)) GTEST_SKIP() << "sample not present";
+        control->Stop();
+        for (const auto& f : Filters(graph.Get())) graph->RemoveFilter(f.Get());
+        Render(sample);
+        ASSERT_TRUE(picture);
+        const auto layout = VideoInfo::Parse(picture->ConnectedType());
+        ASSERT_TRUE(layout);
+        EXPECT_EQ(layout->width, 120);
+        ASSERT_EQ(control->Pause(), S_OK);
+        const QImage first = PictureImage(picture->LastPresented()->data, *layout);
+        EXPECT_LT(kestrine::test::MeanDifference(first, kestrine::test::FfmpegFrameAt(sample, ShownSeconds(), first.size())), 2.0);
+
+        ASSERT_EQ(control->Run(), S_OK);
+        clock->Advance(FilterGraphStartLatencyForTests() + 3 * kUnitsPerSecond);
+        LONG code = 0;
+        ASSERT_EQ(events->WaitForCompletion(20000, &code), S_OK);
+        EXPECT_EQ(code, EC_COMPLETE);
+        EXPECT_GE(picture->PresentedCount(), kestrine::test::ProbePackets(sample, "v:0").size() - 1);
+    }
+}
+
+// B-frames are stored in decode order: each picture must still come at its own time, after a seek
+// and on the keyframes the cutter reports.
+TEST_F(DecodedPlayback, BFrameVideoShowsThePictureOfEachTimeAndEachKeyframe)
+{
+    const auto sample = kestrine::test::SharedMediaDir() / "real" / "wcs_TallShip-medium.wmv";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "sample not present";
+    Render(sample);
+    ASSERT_TRUE(picture);
+    const auto layout = VideoInfo::Parse(picture->ConnectedType());
+    ASSERT_TRUE(layout);
+    std::vector<double> times;  // the stream's presentation times: the objects' times, sorted
+    for (const auto& p : kestrine::test::ProbePackets(sample, "v:0")) times.push_back(p.ptsSeconds);
+    std::sort(times.begin(), times.end());
+    const auto keyframes = kestrine::test::ProbeVideoKeyframeTimes(sample);
+    ASSERT_GE(keyframes.size(), 3u);
+
+    const auto frameAt = [&](double t) { return std::upper_bound(times.begin(), times.end(), t + 1e-6) - times.begin() - 1; };
+    const auto bgra = [&](long n) {
+        const std::string raw = FfmpegFrame(sample, static_cast<int>(n));
+        return QImage(reinterpret_cast<const uchar*>(raw.data()), layout->width, layout->height, QImage::Format_RGB32).copy();
+    };
+    ASSERT_EQ(control->Pause(), S_OK);
+    for (const double t : {keyframes[1], keyframes[2], keyframes[1] + 0.51, 7.0, 20.03}) {
+        ASSERT_EQ(position->put_CurrentPosition(t), S_OK) << t;
+        const long n = frameAt(t);
+        EXPECT_NEAR(ShownSeconds(), times[static_cast<std::size_t>(n)], 1e-6) << t;
+        const QImage shown = PictureImage(picture->LastPresented()->data, *layout);
+        const double same = kestrine::test::MeanDifference(shown, bgra(n));
+        EXPECT_LT(same, 2.0) << t;
+        EXPECT_LT(same, kestrine::test::MeanDifference(shown, bgra(n + 1))) << t;
+    }
+}
+
+// What real encoders write besides one stream of each kind: alternatives, protection, live
+// captures, more channels than stereo.
+TEST_F(DecodedPlayback, RealFilesRenderOneOfEachAlternativeAndRefuseProtectedContent)
+{
+    const auto real = kestrine::test::SharedMediaDir() / "real";
+    if (!std::filesystem::exists(real / "tika_testASF.asf")) GTEST_SKIP() << "real files not present";
+    const auto load = [&](const char* name, HRESULT expected = S_OK) {
+        control->Stop();
+        for (const auto& f : Filters(graph.Get())) graph->RemoveFilter(f.Get());
+        Render(real / name, expected);
+    };
+    const auto renderers = [&] {
+        int n = 0;
+        for (const auto& f : Filters(graph.Get())) {
+            CLSID c;
+            f->GetClassID(&c);
+            n += c == MemoryRenderer::kClsid ? 1 : 0;
+        }
+        return n;
+    };
+
+    load("tika_testASF.asf");  // two video bitrates and a sound
+    EXPECT_EQ(renderers(), 2);
+    load("wcs_multilang.wma");  // five languages
+    EXPECT_EQ(renderers(), 1);
+
+    load("moon_BBB-WMAPRO9-VBR-128kbps-44khz-5.1-16bit.wma");  // 5.1, no sound device here: a stereo mix
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(WaveFormat::Parse(sound->ConnectedType())->channels, 2);
+
+    load("moon_timecode-short-broadcast.wmv");  // duration 0 in the header
+    REFTIME duration = 0;
+    ASSERT_EQ(position->get_Duration(&duration), S_OK);
+    EXPECT_NEAR(duration, 0.8, 0.002);
+
+    load("fs_wmv_drm.wmv", HR_PROTECTED_CONTENT);
+    char text[256];
+    AMGetErrorTextA(HR_PROTECTED_CONTENT, text, sizeof text);
+    EXPECT_NE(std::string(text).find("protected"), std::string::npos);
+    EXPECT_EQ(renderers(), 0);
+}
+
+// A file cut short: before its first packet it is refused as such; later it plays as far as it goes.
+TEST_F(DecodedPlayback, ATruncatedFileIsRefusedOrMeasuredFromWhatIsThere)
+{
+    const auto whole = kestrine::test::MakeMedia({});
+    std::string bytes;
+    {
+        std::ifstream in(whole, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const auto cut = [&](std::size_t n) {
+        const auto path = kestrine::test::FreshTestDir() / ("cut" + std::to_string(n) + ".wmv");
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(n));
+        return path;
+    };
+    for (const std::size_t n : {std::size_t{100}, bytes.size() / 40}) {
+        const auto file = cut(n);
+        const HRESULT hr = graph->RenderFile(ToWide(file.string()).c_str(), nullptr);
+        if (n == 100) {
+            EXPECT_EQ(hr, VFW_E_FILE_TOO_SHORT);
+            continue;
+        }
+        ASSERT_TRUE(SUCCEEDED(hr)) << n;
+        REFTIME duration = 0;
+        position->get_Duration(&duration);
+        EXPECT_GT(duration, 0.0);
+        EXPECT_LT(duration, kestrine::test::ProbeDurationSeconds(whole) / 2) << "measured, not the header's";
+    }
 }

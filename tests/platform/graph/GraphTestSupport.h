@@ -4,8 +4,9 @@
 #include "platform/graph/FilterGraphManager.h"
 #include "platform/graph/GraphInterfaces.h"
 #include "platform/graph/MemoryRenderer.h"
+#include "doubles/ManualReferenceClock.h"
 #include "platform/graph/ReferenceClocks.h"
-#include "platform/graph/TestPatternSource.h"
+#include "doubles/TestPatternSource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -61,6 +61,22 @@ TEST_F(AspectTest, SixteenByNineInFourByThreeHasBarsTopAndBottom)
     EXPECT_EQ(BlackAlong(shot, 160, true), 60);
 }
 
+// A 320x240 picture whose file says it is shown at 16:9 (wide pixels) keeps that shape.
+TEST_F(AspectTest, StatedPixelShapeIsHonouredInLetterbox)
+{
+    auto spec = VideoOnly(320, 240, false);
+    spec.extraOutputArgs.insert(spec.extraOutputArgs.end(), {"-aspect", "16:9"});
+    AddRenderer(CLSID_VideoMixingRenderer9);
+    auto window = renderer.Query<IVideoWindow>();
+    ASSERT_EQ(renderer.Query<IVMRAspectRatioControl9>()->SetAspectRatioMode(VMR9AspectRatioMode_LetterBox), S_OK);
+    RenderPaused(kestrine::test::MakeMedia(spec));
+    PlaceInOwner(window, 320, 240);
+    const QImage shot = Filter().Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(BlackAlong(shot, 10, false), 320) << "top bar";
+    EXPECT_EQ(BlackAlong(shot, 120, false), 0);
+    EXPECT_EQ(BlackAlong(shot, 160, true), 60) << "picture 180 rows high";
+}
+
 TEST_F(AspectTest, StretchFillsTheWholeWindow)
 {
     const QImage shot = Shot(160, 120, 320, 180, VMR9AspectRatioMode_None);

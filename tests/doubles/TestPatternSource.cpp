@@ -1,4 +1,4 @@
-#include "platform/graph/TestPatternSource.h"
+#include "doubles/TestPatternSource.h"
 
 #include "platform/graph/MediaSample.h"
 
