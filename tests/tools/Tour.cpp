@@ -1,6 +1,6 @@
 // Pictures of the editor at the two moments a newcomer most wants to see: a source just opened, and
 // the result after one Record. It drives the real editor window on whatever display Qt is given
-// (scripts/screenshot runs it under a virtual X server) and grabs the screen.
+// (scripts/screenshot runs it under a virtual X server), typing the keys a user would, and grabs the screen.
 //
 //   kestrine_tour SOURCE OUT_DIR      writes OUT_DIR/after-open.png and OUT_DIR/after-record.png
 #include "core/EditState.h"
@@ -9,7 +9,9 @@
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -45,6 +47,14 @@ bool Grab(const QWidget& window, const std::string& path)
     return true;
 }
 
+// Types a key as a user would, on whatever has the focus, so the window's shortcuts take it.
+void Type(QWidget& window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &window;
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    Dispatch(150);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -69,12 +79,14 @@ int main(int argc, char** argv)
         const std::string out = argv[2];
         if (!Grab(*form.window(), out + "/after-open.png")) status = 1;
 
-        // A span from the third keyframe to seven keyframes on, as a user would step to it.
-        for (int i = 0; i < 3; ++i) form.ToolButton8Click();
-        form.ToolButton13Click();
-        for (int i = 0; i < 7; ++i) form.ToolButton8Click();
-        form.ToolButton16Click();
-        form.ToolButton24Click();
+        // From the keyboard, as the README tells: two keyframes on, IN, five more, OUT, Record.
+        form.window()->activateWindow();
+        Dispatch(300);
+        for (int i = 0; i < 2; ++i) Type(form, Qt::Key_Right, Qt::AltModifier);
+        Type(form, Qt::Key_I);
+        for (int i = 0; i < 5; ++i) Type(form, Qt::Key_Right, Qt::AltModifier);
+        Type(form, Qt::Key_O);
+        Type(form, Qt::Key_R, Qt::ControlModifier);
         Dispatch(1500);
         if (!Grab(*form.window(), out + "/after-record.png")) status = 1;
         form.FormClose();
