@@ -240,8 +240,27 @@ HRESULT AsfSource::SeekTo(REFERENCE_TIME time)
     for (StreamInfo& s : streams_) {
         s.waitingForKeyframe = s.video;
         s.held.reset();
+        s.lastSent.reset();
     }
     return S_OK;
+}
+
+// A keyframe the seek started at may lie in an object the file was cut off in (a capture's last
+// packet), so no picture came of it: decoding starts again from the keyframe before.
+bool AsfSource::RestartBeforeLostKeyframe()
+{
+    const auto key = pinOfStream_.find(keyStream_);
+    if (keyTime_ <= 0 || key == pinOfStream_.end() || !streams_[key->second].video || !streams_[key->second].waitingForKeyframe)
+        return false;
+    try {
+        const auto earlier = asf::FindCutStart(*file_, keyStream_, keyTime_ - kMs, /*atOrBefore=*/true);
+        if (!earlier || earlier->timeMs * kMs >= keyTime_) return false;
+        reader_ = std::make_unique<asf::MediaObjectReader>(*file_, earlier->readFrom);
+        keyTime_ = earlier->timeMs * kMs;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
 }
 
 // Where decoding starts for a seek: at the rendered video stream's keyframe at or before the time
@@ -326,6 +345,7 @@ std::optional<PushSource::Outgoing> AsfSource::ReadNext()
             got = false;  // a damaged tail ends the stream; what was read plays
         }
         if (!got) {
+            if (RestartBeforeLostKeyframe()) continue;
             ended_ = true;
             break;
         }
@@ -352,6 +372,8 @@ std::optional<PushSource::Outgoing> AsfSource::ReadNext()
         REFERENCE_TIME b = 0;
         sample->GetTime(&a, &b);
         if (b <= target_) continue;  // sound before the target is not played
+        if (s.lastSent && start <= *s.lastSent) continue;  // sent before a restart
+        s.lastSent = start;
         return Outgoing{it->second, std::move(sample)};
     }
     // At the end, the frames still held go out as they are.

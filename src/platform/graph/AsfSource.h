@@ -55,12 +55,14 @@ private:
         std::uint16_t spreadChunkLength = 0;
         bool waitingForKeyframe = false;
         std::optional<Outgoing> held;       // video: waits for the next object to learn its end
+        std::optional<REFERENCE_TIME> lastSent;  // sound: the latest object sent since the seek
     };
 
     std::optional<asf::CutStart> SeekStart(REFERENCE_TIME time);
     std::optional<asf::CutStart> RealKeyframeAtOrBefore(const StreamInfo& s, const asf::CutStart& from);
     ComPtr<IMediaSample> MakeSampleFor(StreamInfo& s, std::vector<std::uint8_t> data, REFERENCE_TIME start, bool key);
     std::optional<Outgoing> ReleaseHeld(std::size_t pin, REFERENCE_TIME nextStart);
+    bool RestartBeforeLostKeyframe();
 
     std::unique_ptr<asf::AsfFile> file_;
     std::unique_ptr<asf::MediaObjectReader> reader_;

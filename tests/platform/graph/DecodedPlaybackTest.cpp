@@ -262,6 +262,11 @@ TEST_F(DecodedPlayback, RealFilesRenderOneOfEachAlternativeAndRefuseProtectedCon
     REFTIME duration = 0;
     ASSERT_EQ(position->get_Duration(&duration), S_OK);
     EXPECT_NEAR(duration, 0.8, 0.002);
+    // Its last keyframe (0.8 s) is in the packet the capture was cut off in: the end shows the
+    // last whole picture.
+    ASSERT_EQ(control->Pause(), S_OK);
+    ASSERT_EQ(position->put_CurrentPosition(0.8), S_OK);
+    EXPECT_NEAR(ShownSeconds(), 0.767, 0.001);
 
     load("fs_wmv_drm.wmv", HR_PROTECTED_CONTENT);
     char text[256];
@@ -285,8 +290,8 @@ TEST_F(DecodedPlayback, ATruncatedFileIsRefusedOrMeasuredFromWhatIsThere)
         return path;
     };
     for (const std::size_t n : {std::size_t{100}, bytes.size() / 40}) {
-        const auto file = cut(n);
-        const HRESULT hr = graph->RenderFile(ToWide(file.string()).c_str(), nullptr);
+        const auto shortened = cut(n);
+        const HRESULT hr = graph->RenderFile(ToWide(shortened.string()).c_str(), nullptr);
         if (n == 100) {
             EXPECT_EQ(hr, VFW_E_FILE_TOO_SHORT);
             continue;
