@@ -142,8 +142,20 @@ void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame fra
     ++presented_;
     lock.unlock();
     Present(frame);
+    std::shared_ptr<const std::function<void(const Frame&)>> observer;
+    {
+        std::lock_guard observing(observerMutex_);
+        observer = observer_;
+    }
+    if (observer) (*observer)(frame);
     lock.lock();
     changed_.notify_all();
+}
+
+void MemoryRenderer::SetPresentedObserver(std::function<void(const Frame&)> observer)
+{
+    std::lock_guard lock(observerMutex_);
+    observer_ = observer ? std::make_shared<const std::function<void(const Frame&)>>(std::move(observer)) : nullptr;
 }
 
 HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)

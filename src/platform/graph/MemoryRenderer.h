@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,6 +41,9 @@ public:
     bool CompletedSegment() const;
     AM_MEDIA_TYPE ConnectedType() const;
     GUID MajorType() const { return majorType_; }
+    // Called on the streaming thread with each sample as it is presented, for checks that need
+    // every presentation rather than the last; it must be quick and must not call into the graph.
+    void SetPresentedObserver(std::function<void(const Frame&)> observer);
     // Audio renderers answer IBasicAudio; these are its settings.
     LONG Volume() const { return audio_.volume.load(); }
     LONG Balance() const { return audio_.balance.load(); }
@@ -94,6 +99,8 @@ private:
     std::uint64_t presented_ = 0;
     std::uint64_t generation_ = 0;  // bumped by flush and stop, so waits started before them give up
     AudioControl audio_{*IdentityUnknown()};
+    std::mutex observerMutex_;
+    std::shared_ptr<const std::function<void(const Frame&)>> observer_;
 };
 
 }  // namespace kestrine::platform
