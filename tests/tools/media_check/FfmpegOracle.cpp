@@ -55,6 +55,8 @@ ProbedFile ProbeFile(const std::filesystem::path& file)
         probed.streams.push_back({o.value("codec_type").toString().toStdString(), o.value("codec_name").toString("unknown").toStdString()});
         probed.durationSeconds = std::max(probed.durationSeconds, ParseSeconds(o.value("duration").toString().toStdString(), -1));
     }
+    // A guess where the header's length does not hold (a file cut short) is no length at all.
+    if (r.err.find("Estimating duration") != std::string::npos) probed.durationSeconds = -1;
     return probed;
 }
 

@@ -19,7 +19,7 @@ struct ProbedFile {
     bool readable = false;       // ffprobe opened it as a media file
     std::string formatName;
     // The longest stream's duration, which FFmpeg takes from the header; negative when it gives
-    // none. (Its figure for the whole file adds the latest stream's start to it.)
+    // none or only guesses it. (Its figure for the whole file adds the latest stream's start to it.)
     double durationSeconds = -1;
     bool protectedContent = false;
     std::vector<ProbedStream> streams;  // by ffprobe's stream index

@@ -65,6 +65,8 @@ int CheckOne(int argc, char** argv, const std::filesystem::path& file, const Che
 // In the parent: the verdict line for one file, from its child's run.
 std::string Verdict(const std::filesystem::path& file, const CheckOptions& options)
 {
+    const std::string name = file.filename().string();
+    if (std::error_code ec; !std::filesystem::is_regular_file(file, ec)) return name + ": FAIL no such file";
     const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
     const auto r = kestrine::test::RunProgram(
         self, {"--frame-shift", std::to_string(options.frameShift), "--one", file.string()}, kSecondsPerFile);
@@ -81,7 +83,6 @@ std::string Verdict(const std::filesystem::path& file, const CheckOptions& optio
         while (std::getline(lines, line))
             if (line.starts_with(kReason)) reasons += (reasons.empty() ? "" : "; ") + line.substr(std::strlen(kReason));
     }
-    const std::string name = file.filename().string();
     return reasons.empty() ? name + ": ok" : name + ": FAIL " + reasons;
 }
 
