@@ -72,7 +72,27 @@ void MediaObjectAssembler::Add(const PacketView& packet, const ParsedPacket& par
     }
 }
 
-MediaObjectReader::MediaObjectReader(const AsfFile& file, std::uint64_t firstPacket) : packets_(file, firstPacket) {}
+MediaObjectReader::MediaObjectReader(const AsfFile& file, std::uint64_t firstPacket) : file_(file), packets_(file, firstPacket) {}
+
+// A file cut off inside a packet (a download or capture that stopped): the payloads that lie wholly
+// before the cut are read from the packet's first bytes, the rest taken as missing.
+bool MediaObjectReader::SalvageCutOffPacket()
+{
+    salvaged_ = true;
+    const DataObjectInfo& d = file_.Data();
+    if (!d.truncated || d.trailingBytes == 0 || d.trailingBytes >= d.packetSize) return false;
+    std::vector<std::uint8_t> bytes(d.packetSize, 0);
+    const std::size_t got = file_.File().ReadAt(d.End(), std::span(bytes).first(static_cast<std::size_t>(d.trailingBytes)));
+    const PacketView packet{d.packetCount, d.End(), bytes};
+    try {
+        ParseDataPacket(packet.bytes, parsed_);
+    } catch (const FormatError&) {
+        return false;
+    }
+    std::erase_if(parsed_.payloads, [&](const Payload& p) { return std::size_t{p.dataOffset} + p.dataLength > got; });
+    assembler_.Add(packet, parsed_, ready_);
+    return true;
+}
 
 bool MediaObjectReader::Next(MediaObject& out)
 {
@@ -80,7 +100,10 @@ bool MediaObjectReader::Next(MediaObject& out)
         ready_.clear();
         readyPos_ = 0;
         PacketView packet;
-        if (!packets_.Next(packet)) return false;
+        if (!packets_.Next(packet)) {
+            if (salvaged_ || !SalvageCutOffPacket()) return false;
+            continue;
+        }
         try {
             ParseDataPacket(packet.bytes, parsed_);
         } catch (const FormatError& e) {

@@ -9,6 +9,7 @@
 // Or, for a caller that walks packets itself: MediaObjectAssembler::Add(packet, parsed, out).
 // An object is delivered once all its bytes have arrived. A fragment that does not continue the
 // object in progress (lost packet, damaged file) drops that object; the next object starts clean.
+// Where the file ends inside a packet, the objects that packet holds whole before the cut are read.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -63,6 +64,10 @@ public:
     std::vector<std::string> Warnings() const;
 
 private:
+    bool SalvageCutOffPacket();
+
+    const AsfFile& file_;
+    bool salvaged_ = false;
     PacketReader packets_;
     ParsedPacket parsed_;
     MediaObjectAssembler assembler_;

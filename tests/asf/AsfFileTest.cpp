@@ -215,6 +215,38 @@ TEST(AsfFile, FilesWithoutSizesAreMeasuredFromTheirPackets)
     }
 }
 
+// A file that stops inside a packet still gives the objects that packet holds whole before the cut,
+// exactly as the whole file has them, and nothing past it.
+TEST(AsfFile, AFileCutInsideAPacketGivesTheObjectsWhollyBeforeTheCut)
+{
+    test::MediaSpec spec;
+    spec.durationSeconds = 2.0;
+    const fs::path path = test::MakeMedia(spec);
+    const AsfFile whole = AsfFile::Open(path);
+    const auto& d = whole.Data();
+    const std::uint64_t cutPacket = d.packetCount / 2;
+    auto bytes = test::ReadFileBytes(path);
+    bytes.resize(static_cast<std::size_t>(d.PacketOffset(cutPacket) + d.packetSize * 3 / 4));
+    const fs::path cut = test::FreshTestDir() / "cut.wmv";
+    test::WriteFileBytes(cut, bytes);
+
+    std::vector<MediaObject> expected;
+    MediaObjectReader all(whole);
+    for (MediaObject o; all.Next(o);) expected.push_back(o);
+    const AsfFile cutFile = AsfFile::Open(cut);
+    MediaObjectReader partial(cutFile);
+    std::size_t n = 0;
+    bool fromCutPacket = false;
+    for (MediaObject o; partial.Next(o); ++n) {
+        ASSERT_LT(n, expected.size());
+        EXPECT_EQ(o.presentationTimeMs, expected[n].presentationTimeMs);
+        EXPECT_EQ(o.data, expected[n].data) << n;
+        fromCutPacket = fromCutPacket || o.firstPacketIndex == cutPacket;
+    }
+    EXPECT_TRUE(fromCutPacket);
+    EXPECT_LT(n, expected.size());
+}
+
 TEST(AsfFile, ParsesAnIndexObjectAfterThePackets)
 {
     fs::path dir = test::FreshTestDir();
