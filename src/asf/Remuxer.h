@@ -8,12 +8,17 @@
 //   RemuxOptions options;  options.writeIndex = true;
 //   RemuxResult r = Remux({src}, sink, options);
 //
-// What is written: the first input's header (HeaderWriter.h), a Data Object whose packets are built
-// afresh at the first input's packet size and error correction layout (DataPacketWriter.h), and a
+// What is written: the first input's header (HeaderWriter.h), a Data Object, and a
 // Simple Index Object for every video stream unless writeIndex is false. Each input contributes its
 // whole media objects whose presentation time lies in its span, in its own order, with the span's
 // shift added and media object numbers counted afresh per stream. An input marked alignToPrevious
 // is shifted instead so that its earliest presentation time follows the end of what came before.
+//
+// Packets: a source packet all of whose payloads are written whole and unchanged (the bulk of any
+// span) is passed on as it is, with only its send time, presentation times and media object numbers
+// patched in place. The rest (at a span's edges, around damage, objects to drop) are built afresh at
+// the first input's packet size and error correction layout (DataPacketWriter.h); an object may
+// begin in one kind of packet and end in the other.
 //
 // Memory stays bounded: packets are read sequentially, only the media object in progress of each
 // stream is held, and the packet writer holds a fixed number of packets.
@@ -72,6 +77,7 @@ struct RemuxResult {
     std::uint64_t droppedObjects = 0;        // incomplete objects left out
     std::uint64_t sendTimeConflicts = 0;
     std::uint64_t indexes = 0;               // Simple Index Objects written
+    std::uint64_t packetsPassedOn = 0;       // source packets written as they were, times and numbers patched
     std::string firstDamage;
 
     std::int64_t DurationMs() const

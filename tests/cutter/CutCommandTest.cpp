@@ -298,14 +298,6 @@ TEST(CutCommandTest, EveryVideoStreamStartsOnAKeyframeAndHasAnIndex)
 namespace kestrine::cutter {
 namespace {
 
-class MemorySink : public asf::OutputSink {
-public:
-    void Write(std::span<const std::uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
-    void WriteAt(std::uint64_t at, std::span<const std::uint8_t> b) override { std::copy(b.begin(), b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at)); }
-    std::uint64_t Size() const override { return bytes.size(); }
-    std::vector<std::uint8_t> bytes;
-};
-
 // A file whose first group of pictures is presented before the preroll (negative media time, which
 // FFmpeg's writer refuses to make): the report lists its keyframe at 0, and a cut from 0, with or
 // without -cvb, begins on it and keeps that group.
