@@ -114,8 +114,9 @@ private:
     bool Passable(const ParsedPacket& parsed, std::size_t packetBytes, const RemuxSource& source, std::int64_t shiftMs,
                   const std::vector<bool>& waitingForKey, const std::vector<Assembly>& assembly,
                   const std::vector<bool>& declared) const;
-    void PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed, const RemuxSource& source,
-                std::int64_t shiftMs, std::vector<bool>& waitingForKey, std::vector<Assembly>& assembly);
+    void PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, const ParsedPacket& parsed,
+                const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
+                std::vector<Assembly>& assembly);
     void ContinuePassed(const Payload& pl, std::span<const std::uint8_t> packet);
     void PacketEmitted(std::uint64_t number, std::uint32_t sendTime);
     void ObjectBegins(std::uint8_t stream, std::uint32_t presentationMs, std::uint32_t bytes, std::int64_t shiftMs);
@@ -188,6 +189,10 @@ void RemuxRun::Begin()
     plan.written.simpleIndex = options_.writeIndex && videoStreams > 0;
     plan.seekable = IsSeekable(videoStreams, options_.writeIndex ? videoStreams : 0);
     plan.span = sources_.front().span;
+    const RemuxSource& front = sources_.front();
+    if (front.firstPacket == 0 && !front.alignToPrevious && !front.startOnKeyframe && front.span.shiftMs == 0 &&
+        front.span.fromMs <= 0 && front.span.toMs == std::numeric_limits<std::int64_t>::max())
+        plan.packetsAlignedWith = first_->Data().packetsOffset;
     for (std::size_t i = 1; i < sources_.size(); ++i) plan.laterInputs.push_back({&sources_[i].file->Header(), sources_[i].span});
     header_ = BuildHeader(h, plan);
     markerPlaced_.assign(header_.Markers().size(), false);
@@ -389,9 +394,11 @@ bool RemuxRun::Passable(const ParsedPacket& parsed, std::size_t packetBytes, con
     return true;
 }
 
-void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed, const RemuxSource& source,
-                      std::int64_t shiftMs, std::vector<bool>& waitingForKey, std::vector<Assembly>& assembly)
+void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, const ParsedPacket& parsed,
+                      const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
+                      std::vector<Assembly>& assembly)
 {
+    const AsfFile& file = *source.file;
     const unsigned replicatedWidth = FieldWidth(parsed.propertyFlags & 0x3u);
     const unsigned offsetWidth = FieldWidth((parsed.propertyFlags >> 2) & 0x3u);
     const unsigned numberWidth = FieldWidth((parsed.propertyFlags >> 4) & 0x3u);
@@ -424,11 +431,21 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed
     }
     if (!writer_->Idle()) writer_->Drain();
 
+    // Each field is stored only when its value changes, so that a packet that keeps its bytes can
+    // be copied from the input as it is.
+    bool changed = false;
+    auto patch = [&changed](std::uint8_t* at, std::uint64_t value, unsigned width) {
+        std::uint64_t old = 0;
+        for (unsigned i = 0; i < width; ++i) old |= std::uint64_t{at[i]} << (8 * i);
+        if (old == value) return;
+        ByteWriter::Store(at, value, width);
+        changed = true;
+    };
     const std::size_t sendAt = parsed.payloadParsingEnd - (parsed.multiplePayloads ? 1 : 0) - 6;
     const std::int64_t send = std::clamp<std::int64_t>(std::int64_t{parsed.sendTimeMs} + shiftMs, 0, UINT32_MAX);
     std::uint32_t sendTime = static_cast<std::uint32_t>(send);
     const std::uint64_t number = writer_->AddExternal(sendTime, parsed.durationMs);
-    ByteWriter::Store(packet.data() + sendAt, sendTime, 4);
+    patch(packet.data() + sendAt, sendTime, 4);
 
     std::uint32_t groupAt = 0;  // the compressed payload whose header was patched last
     for (const Payload& pl : parsed.payloads) {
@@ -439,9 +456,9 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed
             const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
             if (groupAt != pl.replicatedDataOffset) {
                 groupAt = pl.replicatedDataOffset;
-                ByteWriter::Store(numberField, a->number & 0xFF, numberWidth);
-                ByteWriter::Store(packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth,
-                                  static_cast<std::uint64_t>(a->outMs), offsetWidth);
+                patch(numberField, a->number & 0xFF, numberWidth);
+                patch(packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth,
+                      static_cast<std::uint64_t>(a->outMs), offsetWidth);
             }
             Account(*a, stream, pl.presentationTimeMs, pl.keyFrame, pl.dataLength, {number, number});
             continue;
@@ -450,8 +467,8 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed
         if (pl.offsetIntoMediaObject == 0) {
             ObjectBegins(stream, pl.presentationTimeMs, pl.mediaObjectSize, shiftMs);
             const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
-            ByteWriter::Store(numberField, a->number & 0xFF, numberWidth);
-            ByteWriter::Store(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(a->outMs), 4);
+            patch(numberField, a->number & 0xFF, numberWidth);
+            patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(a->outMs), 4);
             if (pl.mediaObjectSize == pl.dataLength) {
                 Account(*a, stream, pl.presentationTimeMs, pl.keyFrame, pl.mediaObjectSize, {number, number});
                 continue;
@@ -467,8 +484,8 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed
             p.firstPacket = number;
             continue;
         }
-        ByteWriter::Store(numberField, p.number & 0xFF, numberWidth);
-        ByteWriter::Store(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(p.outMs), 4);
+        patch(numberField, p.number & 0xFF, numberWidth);
+        patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(p.outMs), 4);
         p.received += pl.dataLength;
         p.keyFrame = p.keyFrame || pl.keyFrame;
         if (p.received == p.size) {
@@ -477,7 +494,10 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, const ParsedPacket& parsed
                     {p.firstPacket, number});
         }
     }
-    out_.Write(packet);
+    if (changed)
+        out_.Write(packet);
+    else
+        out_.WriteCopyOf(packet, file.File(), fileOffset);
     ++result_.packetsPassedOn;
     PacketEmitted(number, sendTime);
 }
@@ -573,7 +593,7 @@ void RemuxRun::CopySource(std::size_t index)
             }
         }
         if (Passable(parsed, packet.bytes.size(), source, shiftMs, waitingForKey, assembly, declared)) {
-            PassOn(reader.Writable(packet), parsed, source, shiftMs, waitingForKey, assembly);
+            PassOn(reader.Writable(packet), packet.fileOffset, parsed, source, shiftMs, waitingForKey, assembly);
             continue;
         }
         for (const Payload& pl : parsed.payloads) {
@@ -669,8 +689,8 @@ void RemuxRun::CopySource(std::size_t index)
     ExtendEnd(audioEnds_->Settle(), shiftMs);
     // The encoder knew how long the last objects of its file last; the estimates above only guess.
     const bool spanReachesEnd = fileEnded && latestStartMs_ && source.span.Contains(*latestStartMs_);
-    if (const auto end = spanReachesEnd ? CredibleEndMs(file, latestStartMs_) : std::nullopt)
-        endMs_ = std::max(endBefore, *end + shiftMs);
+    if (const auto credibleEnd = spanReachesEnd ? CredibleEndMs(file, latestStartMs_) : std::nullopt)
+        endMs_ = std::max(endBefore, *credibleEnd + shiftMs);
     result_.inputEndMs.push_back(endMs_ - static_cast<std::int64_t>(result_.prerollMs));
 }
 

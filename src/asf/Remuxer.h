@@ -18,7 +18,9 @@
 // span) is passed on as it is, with only its send time, presentation times and media object numbers
 // patched in place. The rest (at a span's edges, around damage, objects to drop) are built afresh at
 // the first input's packet size and error correction layout (DataPacketWriter.h); an object may
-// begin in one kind of packet and end in the other.
+// begin in one kind of packet and end in the other. A first input that keeps its times (a join's,
+// a copy's) keeps its packets' place within 4096-byte blocks, and packets that come out unchanged go
+// to the sink as copies of the input's bytes (OutputSink::WriteCopyOf).
 //
 // Memory stays bounded: packets are read sequentially, only the media object in progress of each
 // stream is held, and the packet writer holds a fixed number of packets.
@@ -40,6 +42,14 @@ public:
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
     virtual std::uint64_t Size() const = 0;
+    // Appends `bytes`, which are also the `bytes.size()` bytes of `file` at `offset`: a sink may
+    // copy them from there within the kernel (or share the blocks) instead.
+    virtual void WriteCopyOf(std::span<const std::uint8_t> bytes, const InputFile& file, std::uint64_t offset)
+    {
+        (void)file;
+        (void)offset;
+        Write(bytes);
+    }
 };
 
 struct RemuxSource {

@@ -18,6 +18,8 @@ namespace kestrine::cutter {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+// Copied ranges go to the kernel in steps of this, so the disk starts on them while the rest is read.
+constexpr std::uint64_t kCopyChunk = 16u << 20;
 
 // ---- Removal of temporaries when the process is ended by a signal ----------------------------
 //
@@ -201,6 +203,7 @@ void AtomicOutputFile::Discard() noexcept
     UnregisterTemporary(signalSlot_);
     signalSlot_ = -1;
     buffer_.clear();
+    copySize_ = 0;
     failed_ = !committed_;
 }
 
@@ -259,9 +262,61 @@ void AtomicOutputFile::Flush()
     buffer_.reserve(kBufferSize);
 }
 
+void AtomicOutputFile::CopyRange(int fd, std::uint64_t offset, std::uint64_t size)
+{
+    CheckUsable();
+    if (copySize_ > 0 && (fd != copyFd_ || offset != copyFrom_ + copySize_ || copySize_ >= kCopyChunk)) FlushCopy();
+    if (copySize_ == 0) {
+        Flush();
+        copyFd_ = fd;
+        copyFrom_ = offset;
+    }
+    copySize_ += size;
+}
+
+void AtomicOutputFile::FlushCopy()
+{
+    if (copySize_ == 0) return;
+    std::uint64_t from = copyFrom_;
+    std::uint64_t at = flushed_;
+    std::uint64_t left = copySize_;
+    copySize_ = 0;
+    // The buffer written last may still be on its way; it lies before this range, so both go on at once.
+    while (left > 0) {
+        loff_t in = static_cast<loff_t>(from), out = static_cast<loff_t>(at);
+        const ssize_t n = ::copy_file_range(copyFd_, &in, fd_, &out, static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30)), 0);
+        if (n > 0) {
+            from += static_cast<std::uint64_t>(n);
+            at += static_cast<std::uint64_t>(n);
+            left -= static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF &&
+            errno != ETXTBSY)
+            Fail("cannot write " + Quoted(target_), errno);
+        // The kernel will not copy between these files (or the input ended early): read and write.
+        std::vector<std::uint8_t> bounce(static_cast<std::size_t>(std::min<std::uint64_t>(left, kBufferSize)));
+        while (left > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, bounce.size()));
+            const ssize_t got = ::pread(copyFd_, bounce.data(), want, static_cast<off_t>(from));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) Fail("cannot read what goes into " + Quoted(target_), errno);
+            if (got == 0) Fail("cannot read what goes into " + Quoted(target_), EIO);
+            WriteFully(bounce.data(), static_cast<std::size_t>(got), at);
+            from += static_cast<std::uint64_t>(got);
+            at += static_cast<std::uint64_t>(got);
+            left -= static_cast<std::uint64_t>(got);
+        }
+    }
+    StartWriteback(flushed_, static_cast<std::size_t>(at - flushed_));
+    flushed_ = at;
+}
+
 void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)
 {
     CheckUsable();
+    FlushCopy();
     if (bytes.size() > kBufferSize - buffer_.size()) {
         Flush();
         if (bytes.size() >= kBufferSize) {
@@ -283,6 +338,7 @@ void AtomicOutputFile::Write(const void* data, std::size_t size)
 void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
     CheckUsable();
+    FlushCopy();
     if (offset > Size() || bytes.size() > Size() - offset)
         throw std::out_of_range("WriteAt past the bytes written to " + Quoted(target_));
     // The part already on disk is rewritten there, the part still buffered is patched in memory.
@@ -301,6 +357,7 @@ void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_
 void AtomicOutputFile::Commit()
 {
     CheckUsable();
+    FlushCopy();
     Flush();
     WaitForWrites();
     if (::fsync(fd_) != 0) Fail("cannot write " + Quoted(target_), errno);

@@ -53,6 +53,18 @@ TEST(PassOnTest, AJoinPassesOnMostPacketsAndKeepsItsFirstInputsBytes)
     const auto joinedPackets = Packets(sink.bytes, j).first(firstPackets.size());
     EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), joinedPackets.begin()));
     ExpectDecodesCleanly(out);
+
+    // The same join by the tool: the first input's packets are copied as they are, each at the same
+    // place within a 4096-byte block as in the input.
+    const fs::path written = dir / "written.wmv";
+    const test::ProgramResult r = RunAsfbin({"-i", first.string(), "-i", second.string(), "-o", written.string(), "-y"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const auto writtenBytes = test::ReadFileBytes(written);
+    const asf::AsfFile w = asf::AsfFile::Open(written);
+    EXPECT_EQ(w.Data().packetsOffset % 4096, a.Data().packetsOffset % 4096);
+    const auto writtenPackets = Packets(writtenBytes, w).first(firstPackets.size());
+    EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), writtenPackets.begin()));
+    EXPECT_EQ(Packets(writtenBytes, w).size(), Packets(sink.bytes, j).size());
 }
 
 }  // namespace
