@@ -21,6 +21,7 @@ constexpr std::size_t kBufferSize = 1 << 20;
 // Copied ranges go to the kernel in steps of this, so the disk starts on them while the rest is read.
 constexpr std::uint64_t kCopyChunk = 16u << 20;
 constexpr std::uint64_t kBlock = 4096;
+constexpr std::uint64_t kMinKernelCopy = 256u << 10;
 
 // ---- Removal of temporaries when the process is ended by a signal ----------------------------
 //
@@ -268,7 +269,6 @@ void AtomicOutputFile::CopyRange(int fd, std::uint64_t offset, std::uint64_t siz
     CheckUsable();
     if (copySize_ > 0 && (fd != copyFd_ || offset != copyFrom_ + copySize_ || copySize_ >= kCopyChunk)) FlushCopy();
     if (copySize_ == 0) {
-        Flush();
         copyFd_ = fd;
         copyFrom_ = offset;
     }
@@ -310,8 +310,28 @@ void AtomicOutputFile::CopyBytes(std::uint64_t from, std::uint64_t at, std::uint
 void AtomicOutputFile::FlushCopy()
 {
     if (copySize_ == 0) return;
-    const std::uint64_t from = copyFrom_, at = flushed_, size = copySize_;
+    const std::uint64_t from = copyFrom_, size = copySize_;
     copySize_ = 0;
+    if (size < kMinKernelCopy) {
+        // Too short to be worth a call of its own (files whose packets change only here and there):
+        // read into the buffer, which is written on the other thread as usual.
+        for (std::uint64_t done = 0; done < size;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kBufferSize));
+            const std::size_t old = buffer_.size();
+            buffer_.resize(old + want);
+            const ssize_t got = ::pread(copyFd_, buffer_.data() + old, want, static_cast<off_t>(from + done));
+            const int error = errno;
+            buffer_.resize(old + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            if (got < 0 && error == EINTR) continue;
+            if (got < 0) Fail("cannot read what goes into " + Quoted(target_), error);
+            if (got == 0) Fail("cannot read what goes into " + Quoted(target_), EIO);
+            done += static_cast<std::uint64_t>(got);
+            if (buffer_.size() >= kBufferSize) Flush();
+        }
+        return;
+    }
+    Flush();
+    const std::uint64_t at = flushed_;
     // File systems share only whole blocks, and only where both ranges begin on a block boundary:
     // the partial blocks at either end are written, the whole ones between copied in the kernel. The
     // buffer written last may still be on its way; it lies before this range, so both go on at once.

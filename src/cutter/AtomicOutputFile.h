@@ -48,7 +48,8 @@ public:
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // Appends `size` bytes of the file open as `fd` from `offset`. Adjacent ranges are gathered and
     // copied within the kernel (copy_file_range: shared blocks where the file system has them), or
-    // read and written where it refuses. Throws OutputError on a failure of either file.
+    // read and written where it refuses; gathered ranges too short for that are read into the
+    // buffer. Throws OutputError on a failure of either file.
     void CopyRange(int fd, std::uint64_t offset, std::uint64_t size);
 
     // Bytes written so far.
@@ -84,7 +85,7 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::vector<std::uint8_t> spare_;           // the buffer written last, reused for the next
     std::unique_ptr<AsyncFileWriter> writer_;   // made at the first flush
-    // A range of another file still to be copied to the end (at flushed_), while buffer_ is empty.
+    // A range of another file still to be copied to the end, after buffer_.
     int copyFd_ = -1;
     std::uint64_t copyFrom_ = 0;
     std::uint64_t copySize_ = 0;

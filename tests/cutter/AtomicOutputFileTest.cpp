@@ -103,13 +103,13 @@ TEST(AtomicOutputFileTest, CommitPublishesExactlyTheBytesWrittenAsANormalFile)
     EXPECT_THROW(out.Write(patch), std::logic_error);
 }
 
-// Ranges copied from another file, gathered where adjacent, mixed with writes and patches; one of
-// them lies beyond 4 GiB in a sparse input.
+// Ranges copied from another file, gathered where adjacent, long and short, mixed with writes and
+// patches; one of them lies beyond 4 GiB in a sparse input.
 TEST(AtomicOutputFileTest, CopiedRangesLandInOrderBetweenWritesAndTakePatches)
 {
     const fs::path dir = test::FreshTestDir();
     const fs::path input = dir / "input.bin";
-    const std::vector<std::uint8_t> low = Pattern(3u << 20, 5), high = Pattern(70000, 6);
+    const std::vector<std::uint8_t> low = Pattern(3u << 20, 5), high = Pattern(700000, 6);
     const std::uint64_t highAt = (std::uint64_t{9} << 29) + 123;  // 4.5 GiB and a bit
     {
         std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(low.data()), static_cast<std::streamsize>(low.size()));
@@ -132,8 +132,10 @@ TEST(AtomicOutputFileTest, CopiedRangesLandInOrderBetweenWritesAndTakePatches)
         out.CopyRange(fd, at, 3200);
         append(low, static_cast<std::size_t>(at), 3200);
     }
-    out.CopyRange(fd, highAt + 10, 60000);
-    append(high, 10, 60000);
+    out.CopyRange(fd, highAt + 10, 600000);
+    append(high, 10, 600000);
+    out.CopyRange(fd, 5, 60000);
+    append(low, 5, 60000);
     out.Write(head);
     append(head, 0, head.size());
     out.CopyRange(fd, 0, 10);
