@@ -20,7 +20,6 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 // Copied ranges go to the kernel in steps of this, so the disk starts on them while the rest is read.
 constexpr std::uint64_t kCopyChunk = 16u << 20;
-constexpr std::uint64_t kBlock = 4096;
 constexpr std::uint64_t kMinKernelCopy = 256u << 10;
 
 // ---- Removal of temporaries when the process is ended by a signal ----------------------------
@@ -275,38 +274,6 @@ void AtomicOutputFile::CopyRange(int fd, std::uint64_t offset, std::uint64_t siz
     copySize_ += size;
 }
 
-void AtomicOutputFile::CopyBytes(std::uint64_t from, std::uint64_t at, std::uint64_t size, bool inKernel)
-{
-    while (size > 0 && inKernel) {
-        loff_t in = static_cast<loff_t>(from), out = static_cast<loff_t>(at);
-        const ssize_t n = ::copy_file_range(copyFd_, &in, fd_, &out, static_cast<std::size_t>(std::min<std::uint64_t>(size, 1u << 30)), 0);
-        if (n > 0) {
-            from += static_cast<std::uint64_t>(n);
-            at += static_cast<std::uint64_t>(n);
-            size -= static_cast<std::uint64_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF &&
-            errno != ETXTBSY)
-            Fail("cannot write " + Quoted(target_), errno);
-        break;  // the kernel will not copy between these files (or the input ended early): read and write
-    }
-    if (size == 0) return;
-    std::vector<std::uint8_t> bounce(static_cast<std::size_t>(std::min<std::uint64_t>(size, kBufferSize)));
-    while (size > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, bounce.size()));
-        const ssize_t got = ::pread(copyFd_, bounce.data(), want, static_cast<off_t>(from));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) Fail("cannot read what goes into " + Quoted(target_), errno);
-        if (got == 0) Fail("cannot read what goes into " + Quoted(target_), EIO);
-        WriteFully(bounce.data(), static_cast<std::size_t>(got), at);
-        from += static_cast<std::uint64_t>(got);
-        at += static_cast<std::uint64_t>(got);
-        size -= static_cast<std::uint64_t>(got);
-    }
-}
-
 void AtomicOutputFile::FlushCopy()
 {
     if (copySize_ == 0) return;
@@ -330,22 +297,13 @@ void AtomicOutputFile::FlushCopy()
         }
         return;
     }
+    // Copied on the writer's thread, like a buffer, while the next packets are read; its errors
+    // surface at the next flush, patch or commit.
     Flush();
-    const std::uint64_t at = flushed_;
-    // File systems share only whole blocks, and only where both ranges begin on a block boundary:
-    // the partial blocks at either end are written, the whole ones between copied in the kernel. The
-    // buffer written last may still be on its way; it lies before this range, so both go on at once.
-    if (from % kBlock == at % kBlock) {
-        const std::uint64_t head = std::min(size, (kBlock - from % kBlock) % kBlock);
-        const std::uint64_t whole = (size - head) / kBlock * kBlock;
-        CopyBytes(from, at, head, false);
-        CopyBytes(from + head, at + head, whole, true);
-        CopyBytes(from + head + whole, at + head + whole, size - head - whole, false);
-    } else {
-        CopyBytes(from, at, size, true);
-    }
-    StartWriteback(at, static_cast<std::size_t>(size));
-    flushed_ = at + size;
+    WaitForWrites();
+    if (!writer_) writer_ = std::make_unique<AsyncFileWriter>();
+    writer_->StartCopy(fd_, copyFd_, from, size, flushed_);
+    flushed_ += size;
 }
 
 void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)

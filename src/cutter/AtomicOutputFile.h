@@ -69,7 +69,6 @@ public:
 private:
     void Flush();
     void FlushCopy();
-    void CopyBytes(std::uint64_t from, std::uint64_t at, std::uint64_t size, bool inKernel);
     void StartWriteback(std::uint64_t offset, std::size_t size);
     void WaitForWrites();
     void WriteFully(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
