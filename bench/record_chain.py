@@ -5,9 +5,9 @@ Ten Records of 30 s spans from the 500 MB benchmark source (bench/make_bench_med
 editor runs them: the 1st cuts its span into temp0; the k-th cuts into temp(2k-3) and joins the
 previous result temp(2k-4) and that segment into temp(2k-2). The time of a Record is its cut plus
 its join; each Record starts after a sync, and of --runs chains the best time of each Record is
-kept. Because the join's first input keeps its bytes, the 10th Record should cost about what the
-new segment does, not what the whole result does; how much of that the file system can share
-depends on it, so its type is printed too. Prints BENCH lines.
+kept. The join's first input keeps its bytes, which the kernel copies (into blocks shared with
+that input where the file system can share them, so its type is printed too); it is still read
+once to account for its objects. Prints BENCH lines.
 
     bench/record_chain.py [--asfbin PATH] [--runs N] [--work DIR] [FILE]
 """
