@@ -242,6 +242,33 @@ void DataPacketWriter::EmitFront(bool last, std::uint32_t endTime)
     spareBuffers_.push_back(std::move(buffer));
 }
 
+void DataPacketWriter::Drain()
+{
+    if (finished_) throw std::logic_error("data packet writer used after Finish");
+    ClosePacket();
+    while (!held_.empty()) EmitFront(held_.size() == 1);
+}
+
+std::uint64_t DataPacketWriter::AddExternal(std::uint32_t& sendTime, std::uint16_t duration)
+{
+    if (finished_ || !Idle()) throw std::logic_error("data packet writer not drained before a packet made elsewhere");
+    sendTime = std::max(sendTime, lastSendTime_);
+    lastSendTime_ = sendTime;
+    sendDuration_ = std::uint64_t{sendTime} + duration;
+    return packetsBegun_++;
+}
+
+void DataPacketWriter::ContinueObject(std::uint8_t stream, std::uint32_t number, std::uint32_t size,
+                                      std::uint32_t nextOffset)
+{
+    if (stream < 1 || stream > 127) throw std::invalid_argument("stream number " + std::to_string(stream) + " is outside 1..127");
+    StreamProgress& s = streams_[stream];
+    s.objectNumber = number;
+    s.objectSize = size;
+    s.nextOffset = nextOffset;
+    s.open = nextOffset < size;
+}
+
 void DataPacketWriter::Finish(std::uint32_t endTime)
 {
     if (finished_) throw std::logic_error("data packet writer finished twice");

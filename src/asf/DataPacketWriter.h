@@ -91,6 +91,16 @@ public:
     // last packet's duration reaches it. Afterwards Add and Finish throw std::logic_error.
     void Finish(std::uint32_t endTime = 0);
 
+    // Packets made elsewhere may go between the ones made here (a source's packets passed on as they
+    // are). Drain closes the open packet and emits every packet held back; Idle says nothing is left.
+    void Drain();
+    bool Idle() const { return entries_.empty() && held_.empty(); }
+    // Numbers a packet made elsewhere that the caller emits right after the ones emitted here (Idle
+    // must hold). Its send time is raised, where needed, to the one before it.
+    std::uint64_t AddExternal(std::uint32_t& sendTime, std::uint16_t duration);
+    // A media object whose first `nextOffset` bytes went out elsewhere continues here.
+    void ContinueObject(std::uint8_t stream, std::uint32_t number, std::uint32_t size, std::uint32_t nextOffset);
+
     // Packets begun so far: after Finish, the number of packets written.
     std::uint64_t PacketCount() const { return packetsBegun_; }
     // Last send time plus last duration, in milliseconds; final after Finish.

@@ -116,6 +116,8 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
             wroteScriptCommands = true;
         } else if (object.id == guids::kDigitalSignature) {
             continue;
+        } else if (object.id == guids::kPadding && plan.packetsAlignedWith) {
+            continue;  // replaced by the one that aligns the packets
         } else {
             AppendObject(w, object.id, Body(object));
         }
@@ -130,6 +132,16 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
     if (!wroteScriptCommands && built.timedEntries.HasScriptCommandObject()) {
         built.timedEntries.WriteScriptCommandObject(out);
         ++children;
+    }
+    if (plan.packetsAlignedWith) {
+        constexpr std::uint64_t kBlock = 4096, kDataObjectHeader = 50;
+        std::uint64_t pad = (*plan.packetsAlignedWith - (out.size() + kDataObjectHeader)) % kBlock;
+        if (pad != 0 && pad < kObjectHeader) pad += kBlock;
+        if (pad != 0) {
+            const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(pad - kObjectHeader), 0);
+            AppendObject(w, guids::kPadding, zeros);
+            ++children;
+        }
     }
     w.PatchU64(16, out.size());
     w.PatchU32(24, children);

@@ -17,8 +17,10 @@
 // (every input's entries in its span, shifted, in time order: TimedHeaderEntries.h; added at the end
 // when only a later input has one) and a Digital Signature, which cannot stay valid over a rewritten
 // header and is dropped.
+// The Data Object's header (50 bytes) is taken to follow the Header Object directly.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -43,6 +45,10 @@ struct HeaderPlan {
     WrittenIndexes written;
     bool seekable = false;
     PresentationSpan span;  // of the first input
+    // When set, the source's Padding Objects give way to one that puts the first data packet at this
+    // offset modulo 4096 (the first input's own place), so that copies of its packets can share
+    // whole blocks with it on file systems that share blocks.
+    std::optional<std::uint64_t> packetsAlignedWith;
     std::vector<LaterInput> laterInputs;
 };
 

@@ -17,6 +17,7 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     std::uint64_t Size() const { return size_; }
+    int Descriptor() const { return fd_; }
     // Reads up to out.size() bytes at `offset`; returns how many were read (fewer only at the end).
     std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
     // Reads exactly out.size() bytes or throws FormatError naming `what` as truncated.

@@ -32,6 +32,11 @@ public:
     bool Next(PacketView& out);
     void Seek(std::uint64_t packetIndex);  // the next Next() returns that packet
     std::uint64_t PacketCount() const { return data_.packetCount; }
+    // The bytes of the packet `view` shows, for patching in place before they are passed on.
+    std::span<std::uint8_t> Writable(const PacketView& view)
+    {
+        return {buffer_.data() + (view.bytes.data() - buffer_.data()), view.bytes.size()};
+    }
 
 private:
     const InputFile& file_;

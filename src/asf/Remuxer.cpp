@@ -47,6 +47,23 @@ struct Assembly {
     std::vector<std::uint8_t> extension;
 };
 
+// A media object whose packets are passed on as they are, with their times and numbers patched:
+// what is known of it while its fragments come in.
+struct PassedObject {
+    bool open = false;
+    std::uint32_t sourceNumber = 0;
+    std::uint32_t size = 0;
+    std::uint32_t received = 0;
+    std::uint32_t presentationMs = 0;  // the source's
+    bool keyFrame = false;
+    std::uint32_t number = 0;          // the output's
+    std::int64_t outMs = 0;
+    std::uint64_t firstPacket = 0;     // output packet of its first byte
+};
+
+// The width in bytes of a field of length type 0..3.
+constexpr unsigned FieldWidth(unsigned type) { return type == 3 ? 4 : type; }
+
 // Per output stream: numbering, timing and the index.
 struct StreamState {
     const StreamProperties* properties = nullptr;
@@ -82,6 +99,26 @@ private:
     void CopySource(std::size_t index);
     void WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
                      std::vector<bool>& waitingForKey);
+    // Whether an object is written: in the span, after its stream's first keyframe where one is
+    // awaited, and with a time ASF can hold once shifted. Counts it and gives it its number.
+    struct Admitted {
+        StreamState* stream = nullptr;
+        std::int64_t outMs = 0;
+        std::uint32_t number = 0;
+    };
+    std::optional<Admitted> Admit(std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
+                                  const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey);
+    // The bookkeeping of an object written: counts, index, end time, markers.
+    void Account(const Admitted& a, std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
+                 std::uint32_t size, PacketPlacement where);
+    bool Passable(const ParsedPacket& parsed, std::size_t packetBytes, const RemuxSource& source, std::int64_t shiftMs,
+                  const std::vector<bool>& waitingForKey, const std::vector<Assembly>& assembly,
+                  const std::vector<bool>& declared) const;
+    void PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, const ParsedPacket& parsed,
+                const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
+                std::vector<Assembly>& assembly);
+    void ContinuePassed(const Payload& pl, std::span<const std::uint8_t> packet);
+    void PacketEmitted(std::uint64_t number, std::uint32_t sendTime);
     void ObjectBegins(std::uint8_t stream, std::uint32_t presentationMs, std::uint32_t bytes, std::int64_t shiftMs);
     void ExtendEnd(std::optional<std::uint32_t> sourceEndMs, std::int64_t shiftMs);
     void Finish();
@@ -106,6 +143,7 @@ private:
     std::vector<bool> markerPlaced_;
     std::map<std::uint64_t, std::vector<std::size_t>> markersByPacket_;
     std::uint64_t packetsEmitted_ = 0;
+    std::vector<PassedObject> passed_ = std::vector<PassedObject>(128);
 };
 
 RemuxResult RemuxRun::Run()
@@ -151,6 +189,10 @@ void RemuxRun::Begin()
     plan.written.simpleIndex = options_.writeIndex && videoStreams > 0;
     plan.seekable = IsSeekable(videoStreams, options_.writeIndex ? videoStreams : 0);
     plan.span = sources_.front().span;
+    const RemuxSource& front = sources_.front();
+    if (front.firstPacket == 0 && !front.alignToPrevious && !front.startOnKeyframe && front.span.shiftMs == 0 &&
+        front.span.fromMs <= 0 && front.span.toMs == std::numeric_limits<std::int64_t>::max())
+        plan.packetsAlignedWith = first_->Data().packetsOffset;
     for (std::size_t i = 1; i < sources_.size(); ++i) plan.laterInputs.push_back({&sources_[i].file->Header(), sources_[i].span});
     header_ = BuildHeader(h, plan);
     markerPlaced_.assign(header_.Markers().size(), false);
@@ -172,12 +214,7 @@ void RemuxRun::Begin()
     layout.sendTimeLead = static_cast<std::uint32_t>(std::min<std::uint64_t>(result_.prerollMs, UINT32_MAX));
     writer_.emplace(layout, [this](const FinishedPacket& p) {
         out_.Write(p.bytes);
-        packetsEmitted_ = p.number + 1;
-        auto it = markersByPacket_.find(p.number);
-        if (it != markersByPacket_.end()) {
-            for (std::size_t m : it->second) header_.SetMarkerPlace(m, p.offset, p.sendTime);
-            markersByPacket_.erase(it);
-        }
+        PacketEmitted(p.number, p.sendTime);
     });
     endMs_ = static_cast<std::int64_t>(result_.prerollMs);
 }
@@ -202,43 +239,49 @@ void RemuxRun::ExtendEnd(std::optional<std::uint32_t> sourceEndMs, std::int64_t 
     if (sourceEndMs) endMs_ = std::max(endMs_, std::int64_t{*sourceEndMs} + shiftMs);
 }
 
-void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
-                           std::vector<bool>& waitingForKey)
+void RemuxRun::PacketEmitted(std::uint64_t number, std::uint32_t sendTime)
 {
-    auto it = streams_.find(object.stream);
-    if (it == streams_.end()) return;  // a stream the first input's header does not describe
-    StreamState& s = it->second;
-    if (!source.span.Contains(object.presentationMs)) return;
-    if (waitingForKey[object.stream]) {
-        if (!object.keyFrame) return;
-        waitingForKey[object.stream] = false;
+    packetsEmitted_ = number + 1;
+    auto it = markersByPacket_.find(number);
+    if (it != markersByPacket_.end()) {
+        for (std::size_t m : it->second) header_.SetMarkerPlace(m, number * result_.packetSize, sendTime);
+        markersByPacket_.erase(it);
     }
-    const std::int64_t outMs = std::int64_t{object.presentationMs} + shiftMs;
+}
+
+std::optional<RemuxRun::Admitted> RemuxRun::Admit(std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
+                                                  const RemuxSource& source, std::int64_t shiftMs,
+                                                  std::vector<bool>& waitingForKey)
+{
+    auto it = streams_.find(stream);
+    if (it == streams_.end()) return std::nullopt;  // a stream the first input's header does not describe
+    if (!source.span.Contains(presentationMs)) return std::nullopt;
+    if (waitingForKey[stream]) {
+        if (!keyFrame) return std::nullopt;
+        waitingForKey[stream] = false;
+    }
+    const std::int64_t outMs = std::int64_t{presentationMs} + shiftMs;
     if (outMs < 0 || outMs > std::int64_t{UINT32_MAX})
         throw FormatError("a presentation time falls outside what ASF can store after shifting (" +
                           std::to_string(outMs) + " ms)");
-
-    PayloadPiece piece;
-    piece.streamNumber = object.stream;
-    piece.keyFrame = object.keyFrame;
-    piece.mediaObjectNumber = s.nextNumber++;
-    piece.offsetIntoMediaObject = 0;
-    piece.mediaObjectSize = object.size;
-    piece.presentationTime = static_cast<std::uint32_t>(outMs);
-    piece.replicatedExtension = object.extension;
-    piece.data = object.data;
-    const PacketPlacement where = writer_->Add(piece);
     wroteAny_ = true;
+    return Admitted{&it->second, outMs, it->second.nextNumber++};
+}
 
+void RemuxRun::Account(const Admitted& a, std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
+                       std::uint32_t size, PacketPlacement where)
+{
+    StreamState& s = *a.stream;
+    const std::int64_t outMs = a.outMs;
     ++s.result.objects;
-    if (object.keyFrame && s.properties->kind == StreamKind::Video) {
+    if (keyFrame && s.properties->kind == StreamKind::Video) {
         ++s.result.keyFrames;
         if (s.index) s.index->AddKeyframe(static_cast<std::uint64_t>(outMs) * 10000, where.firstPacket, where.lastPacket);
     }
     if (s.lastOutputMs && outMs > *s.lastOutputMs) s.lastDeltaMs = outMs - *s.lastOutputMs;
     if (!s.lastOutputMs || outMs > *s.lastOutputMs) s.lastOutputMs = outMs;
     endMs_ = std::max(endMs_, outMs + static_cast<std::int64_t>(ObjectDurationMs(s)));
-    audioEnds_->Written(object.stream, object.presentationMs, object.size);
+    audioEnds_->Written(stream, presentationMs, size);
 
     if (markersPlaced_ < markerPlaced_.size()) {
         const std::vector<MarkerEntry>& markers = header_.Markers();
@@ -255,6 +298,232 @@ void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, 
                 markersByPacket_[where.firstPacket].push_back(m);
             }
         }
+    }
+}
+
+void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
+                           std::vector<bool>& waitingForKey)
+{
+    const auto a = Admit(object.stream, object.presentationMs, object.keyFrame, source, shiftMs, waitingForKey);
+    if (!a) return;
+    PayloadPiece piece;
+    piece.streamNumber = object.stream;
+    piece.keyFrame = object.keyFrame;
+    piece.mediaObjectNumber = a->number;
+    piece.offsetIntoMediaObject = 0;
+    piece.mediaObjectSize = object.size;
+    piece.presentationTime = static_cast<std::uint32_t>(a->outMs);
+    piece.replicatedExtension = object.extension;
+    piece.data = object.data;
+    const PacketPlacement where = writer_->Add(piece);
+    Account(*a, object.stream, object.presentationMs, object.keyFrame, object.size, where);
+}
+
+// A packet is passed on as it is, with only its times and object numbers patched, when every payload
+// in it would be written whole and unchanged: declared streams, objects in the span, no object
+// dropped, fragments continuing what came before, and fields wide enough for the patched values.
+bool RemuxRun::Passable(const ParsedPacket& parsed, std::size_t packetBytes, const RemuxSource& source,
+                        std::int64_t shiftMs, const std::vector<bool>& waitingForKey,
+                        const std::vector<Assembly>& assembly, const std::vector<bool>& declared) const
+{
+    if (packetBytes != result_.packetSize || parsed.payloads.empty()) return false;
+    const unsigned offsetWidth = FieldWidth((parsed.propertyFlags >> 2) & 0x3u);
+    const unsigned numberWidth = FieldWidth((parsed.propertyFlags >> 4) & 0x3u);
+    if (numberWidth == 0) return false;
+    // What this packet's payloads change, per stream, in the order they come.
+    struct Local {
+        std::uint8_t stream;
+        bool open;
+        std::uint32_t number, size, received;
+        bool waiting;
+    };
+    Local locals[8];
+    std::size_t used = 0;
+    auto local = [&](std::uint8_t stream) -> Local* {
+        for (std::size_t i = 0; i < used; ++i)
+            if (locals[i].stream == stream) return &locals[i];
+        if (used == std::size(locals)) return nullptr;
+        Local& l = locals[used++];
+        const PassedObject& p = passed_[stream];
+        const Assembly& a = assembly[stream];
+        l.stream = stream;
+        l.open = p.open || a.active;
+        l.number = p.open ? p.sourceNumber : a.number;
+        l.size = p.open ? p.size : a.size;
+        l.received = p.open ? p.received : static_cast<std::uint32_t>(a.data.size());
+        l.waiting = waitingForKey[stream];
+        return &l;
+    };
+    auto admissible = [&](Local& l, std::uint32_t presentationMs, bool keyFrame) {
+        if (!source.span.Contains(presentationMs)) return false;
+        if (l.waiting && !keyFrame) return false;
+        l.waiting = false;
+        const std::int64_t outMs = std::int64_t{presentationMs} + shiftMs;
+        return outMs >= 0 && outMs <= std::int64_t{UINT32_MAX};
+    };
+    for (const Payload& pl : parsed.payloads) {
+        if (!declared[pl.streamNumber]) return false;
+        Local* l = local(pl.streamNumber);
+        if (!l) return false;
+        if (pl.compressed) {
+            if (l->open || offsetWidth < 4 || !admissible(*l, pl.presentationTimeMs, pl.keyFrame)) return false;
+            continue;
+        }
+        if (pl.replicatedDataLength < 8) return false;
+        if (pl.offsetIntoMediaObject == 0) {
+            if (l->open || pl.mediaObjectSize < pl.dataLength || pl.mediaObjectSize > MediaObjectAssembler::kMaxObjectSize)
+                return false;
+            if (!admissible(*l, pl.presentationTimeMs, pl.keyFrame)) return false;
+            if (pl.mediaObjectSize > pl.dataLength) {
+                l->open = true;
+                l->number = pl.mediaObjectNumber;
+                l->size = pl.mediaObjectSize;
+                l->received = pl.dataLength;
+            }
+            continue;
+        }
+        if (!l->open || l->number != pl.mediaObjectNumber || l->size != pl.mediaObjectSize ||
+            l->received != pl.offsetIntoMediaObject || pl.dataLength > l->size - l->received)
+            return false;
+        const Assembly& a = assembly[pl.streamNumber];
+        if (a.active && !passed_[pl.streamNumber].open && !admissible(*l, a.presentationMs, a.keyFrame || pl.keyFrame))
+            return false;
+        l->received += pl.dataLength;
+        l->open = l->received < l->size;
+    }
+    return true;
+}
+
+void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, const ParsedPacket& parsed,
+                      const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
+                      std::vector<Assembly>& assembly)
+{
+    const AsfFile& file = *source.file;
+    const unsigned replicatedWidth = FieldWidth(parsed.propertyFlags & 0x3u);
+    const unsigned offsetWidth = FieldWidth((parsed.propertyFlags >> 2) & 0x3u);
+    const unsigned numberWidth = FieldWidth((parsed.propertyFlags >> 4) & 0x3u);
+    // Objects begun in packets that were rebuilt go on here: what was collected of them is written
+    // first, as the first part of the object, so that this packet's fragments continue it.
+    for (const Payload& pl : parsed.payloads) {
+        Assembly& a = assembly[pl.streamNumber];
+        if (pl.compressed || pl.offsetIntoMediaObject == 0 || !a.active || passed_[pl.streamNumber].open) continue;
+        const auto admitted = Admit(pl.streamNumber, a.presentationMs, a.keyFrame || pl.keyFrame, source, shiftMs, waitingForKey);
+        PayloadPiece piece;
+        piece.streamNumber = pl.streamNumber;
+        piece.keyFrame = a.keyFrame || pl.keyFrame;
+        piece.mediaObjectNumber = admitted->number;
+        piece.mediaObjectSize = a.size;
+        piece.presentationTime = static_cast<std::uint32_t>(admitted->outMs);
+        piece.replicatedExtension = a.extension;
+        piece.data = a.data;
+        const PacketPlacement where = writer_->Add(piece);
+        PassedObject& p = passed_[pl.streamNumber];
+        p.open = true;
+        p.sourceNumber = a.number;
+        p.size = a.size;
+        p.received = static_cast<std::uint32_t>(a.data.size());
+        p.presentationMs = a.presentationMs;
+        p.keyFrame = piece.keyFrame;
+        p.number = admitted->number;
+        p.outMs = admitted->outMs;
+        p.firstPacket = where.firstPacket;
+        a.active = false;
+    }
+    if (!writer_->Idle()) writer_->Drain();
+
+    // Each field is stored only when its value changes, so that a packet that keeps its bytes can
+    // be copied from the input as it is.
+    bool changed = false;
+    auto patch = [&changed](std::uint8_t* at, std::uint64_t value, unsigned width) {
+        std::uint64_t old = 0;
+        for (unsigned i = 0; i < width; ++i) old |= std::uint64_t{at[i]} << (8 * i);
+        if (old == value) return;
+        ByteWriter::Store(at, value, width);
+        changed = true;
+    };
+    const std::size_t sendAt = parsed.payloadParsingEnd - (parsed.multiplePayloads ? 1 : 0) - 6;
+    const std::int64_t send = std::clamp<std::int64_t>(std::int64_t{parsed.sendTimeMs} + shiftMs, 0, UINT32_MAX);
+    std::uint32_t sendTime = static_cast<std::uint32_t>(send);
+    const std::uint64_t number = writer_->AddExternal(sendTime, parsed.durationMs);
+    patch(packet.data() + sendAt, sendTime, 4);
+
+    std::uint32_t groupAt = 0;  // the compressed payload whose header was patched last
+    for (const Payload& pl : parsed.payloads) {
+        const std::uint8_t stream = pl.streamNumber;
+        std::uint8_t* numberField = packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth - numberWidth;
+        if (pl.compressed) {
+            ObjectBegins(stream, pl.presentationTimeMs, pl.dataLength, shiftMs);
+            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
+            if (groupAt != pl.replicatedDataOffset) {
+                groupAt = pl.replicatedDataOffset;
+                patch(numberField, a->number & 0xFF, numberWidth);
+                patch(packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth,
+                      static_cast<std::uint64_t>(a->outMs), offsetWidth);
+            }
+            Account(*a, stream, pl.presentationTimeMs, pl.keyFrame, pl.dataLength, {number, number});
+            continue;
+        }
+        PassedObject& p = passed_[stream];
+        if (pl.offsetIntoMediaObject == 0) {
+            ObjectBegins(stream, pl.presentationTimeMs, pl.mediaObjectSize, shiftMs);
+            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
+            patch(numberField, a->number & 0xFF, numberWidth);
+            patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(a->outMs), 4);
+            if (pl.mediaObjectSize == pl.dataLength) {
+                Account(*a, stream, pl.presentationTimeMs, pl.keyFrame, pl.mediaObjectSize, {number, number});
+                continue;
+            }
+            p.open = true;
+            p.sourceNumber = pl.mediaObjectNumber;
+            p.size = pl.mediaObjectSize;
+            p.received = pl.dataLength;
+            p.presentationMs = pl.presentationTimeMs;
+            p.keyFrame = pl.keyFrame;
+            p.number = a->number;
+            p.outMs = a->outMs;
+            p.firstPacket = number;
+            continue;
+        }
+        patch(numberField, p.number & 0xFF, numberWidth);
+        patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(p.outMs), 4);
+        p.received += pl.dataLength;
+        p.keyFrame = p.keyFrame || pl.keyFrame;
+        if (p.received == p.size) {
+            p.open = false;
+            Account(Admitted{&streams_.at(stream), p.outMs, p.number}, stream, p.presentationMs, p.keyFrame, p.size,
+                    {p.firstPacket, number});
+        }
+    }
+    if (changed)
+        out_.Write(packet);
+    else
+        out_.WriteCopyOf(packet, file.File(), fileOffset);
+    ++result_.packetsPassedOn;
+    PacketEmitted(number, sendTime);
+}
+
+// A fragment of an object passed on so far, in a packet that is rebuilt: it continues the object there.
+void RemuxRun::ContinuePassed(const Payload& pl, std::span<const std::uint8_t> packet)
+{
+    PassedObject& p = passed_[pl.streamNumber];
+    writer_->ContinueObject(pl.streamNumber, p.number, p.size, p.received);
+    PayloadPiece piece;
+    piece.streamNumber = pl.streamNumber;
+    piece.keyFrame = p.keyFrame || pl.keyFrame;
+    piece.mediaObjectNumber = p.number;
+    piece.offsetIntoMediaObject = p.received;
+    piece.mediaObjectSize = p.size;
+    piece.presentationTime = static_cast<std::uint32_t>(p.outMs);
+    const auto rep = pl.ReplicatedData(packet);
+    if (rep.size() > 8) piece.replicatedExtension = rep.subspan(8);
+    piece.data = pl.Data(packet);
+    const PacketPlacement where = writer_->Add(piece);
+    p.received += pl.dataLength;
+    p.keyFrame = piece.keyFrame;
+    if (p.received == p.size) {
+        p.open = false;
+        Account(Admitted{&streams_.at(pl.streamNumber), p.outMs, p.number}, pl.streamNumber, p.presentationMs,
+                p.keyFrame, p.size, {p.firstPacket, where.lastPacket});
     }
 }
 
@@ -280,7 +549,7 @@ void RemuxRun::CopySource(std::size_t index)
     std::vector<Assembly> assembly(128);
     std::vector<bool> declared(128, false);
     for (const auto& [number, state] : streams_) declared[number] = true;
-    PacketReader reader(file, source.firstPacket);
+    PacketReader reader(file, source.firstPacket, 1u << 20);
     PacketView packet;
     ParsedPacket parsed;
     const bool bounded = source.span.toMs != std::numeric_limits<std::int64_t>::max();
@@ -305,6 +574,11 @@ void RemuxRun::CopySource(std::size_t index)
                 a.active = false;
                 a.afterDamage = true;
             }
+            // Objects passed on so far stay incomplete: players drop them as they would any such.
+            for (PassedObject& p : passed_) {
+                if (p.open) ++result_.droppedObjects;
+                p.open = false;
+            }
             continue;
         }
         // Send times never run ahead of presentation: nothing in later packets can still be in the span,
@@ -312,10 +586,15 @@ void RemuxRun::CopySource(std::size_t index)
         if (bounded && std::int64_t{parsed.sendTimeMs} >= source.span.toMs) {
             bool pending = audioEnds_->Waiting(parsed.sendTimeMs);
             for (const Assembly& a : assembly) pending = pending || (a.active && source.span.Contains(a.presentationMs));
+            for (const PassedObject& p : passed_) pending = pending || p.open;
             if (!pending) {
                 fileEnded = false;
                 break;
             }
+        }
+        if (Passable(parsed, packet.bytes.size(), source, shiftMs, waitingForKey, assembly, declared)) {
+            PassOn(reader.Writable(packet), packet.fileOffset, parsed, source, shiftMs, waitingForKey, assembly);
+            continue;
         }
         for (const Payload& pl : parsed.payloads) {
             if (!declared[pl.streamNumber]) continue;  // not in the header: nothing to write it as, so never held
@@ -330,6 +609,10 @@ void RemuxRun::CopySource(std::size_t index)
                     ++result_.droppedObjects;
                     a.active = false;
                 }
+                if (passed_[pl.streamNumber].open) {
+                    ++result_.droppedObjects;
+                    passed_[pl.streamNumber].open = false;
+                }
                 a.afterDamage = false;
                 object.presentationMs = pl.hasPresentationTime ? pl.presentationTimeMs : parsed.sendTimeMs;
                 object.size = static_cast<std::uint32_t>(data.size());
@@ -340,6 +623,17 @@ void RemuxRun::CopySource(std::size_t index)
                 continue;
             }
             Assembly& a = assembly[pl.streamNumber];
+            PassedObject& passed = passed_[pl.streamNumber];
+            if (passed.open) {
+                if (pl.offsetIntoMediaObject != 0 && passed.sourceNumber == pl.mediaObjectNumber &&
+                    passed.size == pl.mediaObjectSize && passed.received == pl.offsetIntoMediaObject &&
+                    data.size() <= passed.size - passed.received) {
+                    ContinuePassed(pl, packet.bytes);
+                    continue;
+                }
+                ++result_.droppedObjects;
+                passed.open = false;
+            }
             if (pl.offsetIntoMediaObject == 0) {
                 ObjectBegins(pl.streamNumber, pl.presentationTimeMs, pl.mediaObjectSize, shiftMs);
                 a.afterDamage = false;
@@ -388,11 +682,15 @@ void RemuxRun::CopySource(std::size_t index)
     }
     for (const Assembly& a : assembly)
         if (a.active && source.span.Contains(a.presentationMs)) ++result_.droppedObjects;
+    for (PassedObject& p : passed_) {
+        if (p.open) ++result_.droppedObjects;
+        p.open = false;
+    }
     ExtendEnd(audioEnds_->Settle(), shiftMs);
     // The encoder knew how long the last objects of its file last; the estimates above only guess.
     const bool spanReachesEnd = fileEnded && latestStartMs_ && source.span.Contains(*latestStartMs_);
-    if (const auto end = spanReachesEnd ? CredibleEndMs(file, latestStartMs_) : std::nullopt)
-        endMs_ = std::max(endBefore, *end + shiftMs);
+    if (const auto credibleEnd = spanReachesEnd ? CredibleEndMs(file, latestStartMs_) : std::nullopt)
+        endMs_ = std::max(endBefore, *credibleEnd + shiftMs);
     result_.inputEndMs.push_back(endMs_ - static_cast<std::int64_t>(result_.prerollMs));
 }
 

@@ -8,12 +8,19 @@
 //   RemuxOptions options;  options.writeIndex = true;
 //   RemuxResult r = Remux({src}, sink, options);
 //
-// What is written: the first input's header (HeaderWriter.h), a Data Object whose packets are built
-// afresh at the first input's packet size and error correction layout (DataPacketWriter.h), and a
+// What is written: the first input's header (HeaderWriter.h), a Data Object, and a
 // Simple Index Object for every video stream unless writeIndex is false. Each input contributes its
 // whole media objects whose presentation time lies in its span, in its own order, with the span's
 // shift added and media object numbers counted afresh per stream. An input marked alignToPrevious
 // is shifted instead so that its earliest presentation time follows the end of what came before.
+//
+// Packets: a source packet all of whose payloads are written whole and unchanged (the bulk of any
+// span) is passed on as it is, with only its send time, presentation times and media object numbers
+// patched in place. The rest (at a span's edges, around damage, objects to drop) are built afresh at
+// the first input's packet size and error correction layout (DataPacketWriter.h); an object may
+// begin in one kind of packet and end in the other. A first input that keeps its times (a join's,
+// a copy's) keeps its packets' place within 4096-byte blocks, and packets that come out unchanged go
+// to the sink as copies of the input's bytes (OutputSink::WriteCopyOf).
 //
 // Memory stays bounded: packets are read sequentially, only the media object in progress of each
 // stream is held, and the packet writer holds a fixed number of packets.
@@ -35,6 +42,14 @@ public:
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
     virtual std::uint64_t Size() const = 0;
+    // Appends `bytes`, which are also the `bytes.size()` bytes of `file` at `offset`: a sink may
+    // copy them from there within the kernel (or share the blocks) instead.
+    virtual void WriteCopyOf(std::span<const std::uint8_t> bytes, const InputFile& file, std::uint64_t offset)
+    {
+        (void)file;
+        (void)offset;
+        Write(bytes);
+    }
 };
 
 struct RemuxSource {
@@ -72,6 +87,7 @@ struct RemuxResult {
     std::uint64_t droppedObjects = 0;        // incomplete objects left out
     std::uint64_t sendTimeConflicts = 0;
     std::uint64_t indexes = 0;               // Simple Index Objects written
+    std::uint64_t packetsPassedOn = 0;       // source packets written as they were, times and numbers patched
     std::string firstDamage;
 
     std::int64_t DurationMs() const

@@ -18,6 +18,9 @@ namespace kestrine::cutter {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+// Copied ranges go to the kernel in steps of this, so the disk starts on them while the rest is read.
+constexpr std::uint64_t kCopyChunk = 16u << 20;
+constexpr std::uint64_t kMinKernelCopy = 256u << 10;
 
 // ---- Removal of temporaries when the process is ended by a signal ----------------------------
 //
@@ -201,6 +204,7 @@ void AtomicOutputFile::Discard() noexcept
     UnregisterTemporary(signalSlot_);
     signalSlot_ = -1;
     buffer_.clear();
+    copySize_ = 0;
     failed_ = !committed_;
 }
 
@@ -259,9 +263,53 @@ void AtomicOutputFile::Flush()
     buffer_.reserve(kBufferSize);
 }
 
+void AtomicOutputFile::CopyRange(int fd, std::uint64_t offset, std::uint64_t size)
+{
+    CheckUsable();
+    if (copySize_ > 0 && (fd != copyFd_ || offset != copyFrom_ + copySize_ || copySize_ >= kCopyChunk)) FlushCopy();
+    if (copySize_ == 0) {
+        copyFd_ = fd;
+        copyFrom_ = offset;
+    }
+    copySize_ += size;
+}
+
+void AtomicOutputFile::FlushCopy()
+{
+    if (copySize_ == 0) return;
+    const std::uint64_t from = copyFrom_, size = copySize_;
+    copySize_ = 0;
+    if (size < kMinKernelCopy) {
+        // Too short to be worth a call of its own (files whose packets change only here and there):
+        // read into the buffer, which is written on the other thread as usual.
+        for (std::uint64_t done = 0; done < size;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kBufferSize));
+            const std::size_t old = buffer_.size();
+            buffer_.resize(old + want);
+            const ssize_t got = ::pread(copyFd_, buffer_.data() + old, want, static_cast<off_t>(from + done));
+            const int error = errno;
+            buffer_.resize(old + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            if (got < 0 && error == EINTR) continue;
+            if (got < 0) Fail("cannot read what goes into " + Quoted(target_), error);
+            if (got == 0) Fail("cannot read what goes into " + Quoted(target_), EIO);
+            done += static_cast<std::uint64_t>(got);
+            if (buffer_.size() >= kBufferSize) Flush();
+        }
+        return;
+    }
+    // Copied on the writer's thread, like a buffer, while the next packets are read; its errors
+    // surface at the next flush, patch or commit.
+    Flush();
+    WaitForWrites();
+    if (!writer_) writer_ = std::make_unique<AsyncFileWriter>();
+    writer_->StartCopy(fd_, copyFd_, from, size, flushed_);
+    flushed_ += size;
+}
+
 void AtomicOutputFile::Write(std::span<const std::uint8_t> bytes)
 {
     CheckUsable();
+    FlushCopy();
     if (bytes.size() > kBufferSize - buffer_.size()) {
         Flush();
         if (bytes.size() >= kBufferSize) {
@@ -283,6 +331,7 @@ void AtomicOutputFile::Write(const void* data, std::size_t size)
 void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
     CheckUsable();
+    FlushCopy();
     if (offset > Size() || bytes.size() > Size() - offset)
         throw std::out_of_range("WriteAt past the bytes written to " + Quoted(target_));
     // The part already on disk is rewritten there, the part still buffered is patched in memory.
@@ -301,6 +350,7 @@ void AtomicOutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_
 void AtomicOutputFile::Commit()
 {
     CheckUsable();
+    FlushCopy();
     Flush();
     WaitForWrites();
     if (::fsync(fd_) != 0) Fail("cannot write " + Quoted(target_), errno);

@@ -46,9 +46,14 @@ public:
     // Overwrites bytes already written, [offset, offset + size) within Size(). Throws std::out_of_range
     // for bytes not written yet, OutputError on a write error.
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Appends `size` bytes of the file open as `fd` from `offset`. Adjacent ranges are gathered and
+    // copied within the kernel (copy_file_range: shared blocks where the file system has them), or
+    // read and written where it refuses; gathered ranges too short for that are read into the
+    // buffer. Throws OutputError on a failure of either file.
+    void CopyRange(int fd, std::uint64_t offset, std::uint64_t size);
 
     // Bytes written so far.
-    std::uint64_t Size() const { return flushed_ + buffer_.size(); }
+    std::uint64_t Size() const { return flushed_ + buffer_.size() + copySize_; }
 
     // Flushes, syncs the data to disk and renames the temporary onto the target. Without permission
     // to replace, a target that appeared meanwhile is not replaced (OutputError). Any failure leaves
@@ -63,6 +68,7 @@ public:
 
 private:
     void Flush();
+    void FlushCopy();
     void StartWriteback(std::uint64_t offset, std::size_t size);
     void WaitForWrites();
     void WriteFully(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
@@ -78,6 +84,10 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::vector<std::uint8_t> spare_;           // the buffer written last, reused for the next
     std::unique_ptr<AsyncFileWriter> writer_;   // made at the first flush
+    // A range of another file still to be copied to the end, after buffer_.
+    int copyFd_ = -1;
+    std::uint64_t copyFrom_ = 0;
+    std::uint64_t copySize_ = 0;
     bool committed_ = false;
     bool failed_ = false;
 };

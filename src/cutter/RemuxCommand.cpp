@@ -18,6 +18,10 @@ public:
     void Write(std::span<const std::uint8_t> bytes) override { file_.Write(bytes); }
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override { file_.WriteAt(offset, bytes); }
     std::uint64_t Size() const override { return file_.Size(); }
+    void WriteCopyOf(std::span<const std::uint8_t> bytes, const asf::InputFile& file, std::uint64_t offset) override
+    {
+        file_.CopyRange(file.Descriptor(), offset, bytes.size());
+    }
 
 private:
     AtomicOutputFile& file_;

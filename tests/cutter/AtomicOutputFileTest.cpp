@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -100,6 +101,54 @@ TEST(AtomicOutputFileTest, CommitPublishesExactlyTheBytesWrittenAsANormalFile)
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
     EXPECT_THROW(out.Write(patch), std::logic_error);
+}
+
+// Ranges copied from another file, gathered where adjacent, long and short, mixed with writes and
+// patches; one of them lies beyond 4 GiB in a sparse input.
+TEST(AtomicOutputFileTest, CopiedRangesLandInOrderBetweenWritesAndTakePatches)
+{
+    const fs::path dir = test::FreshTestDir();
+    const fs::path input = dir / "input.bin";
+    const std::vector<std::uint8_t> low = Pattern(3u << 20, 5), high = Pattern(700000, 6);
+    const std::uint64_t highAt = (std::uint64_t{9} << 29) + 123;  // 4.5 GiB and a bit
+    {
+        std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(low.data()), static_cast<std::streamsize>(low.size()));
+        fs::resize_file(input, highAt);
+        std::ofstream(input, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(high.data()), static_cast<std::streamsize>(high.size()));
+    }
+    const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+
+    std::vector<std::uint8_t> expected;
+    const auto append = [&expected](const std::vector<std::uint8_t>& from, std::size_t at, std::size_t size) {
+        expected.insert(expected.end(), from.begin() + static_cast<std::ptrdiff_t>(at), from.begin() + static_cast<std::ptrdiff_t>(at + size));
+    };
+    const fs::path target = dir / "result.wmv";
+    AtomicOutputFile out(target, false);
+    const std::vector<std::uint8_t> head = Pattern(100, 7);
+    out.Write(head);
+    append(head, 0, head.size());
+    for (std::uint64_t at = 1000; at < 1000 + (2u << 20); at += 3200) {
+        out.CopyRange(fd, at, 3200);
+        append(low, static_cast<std::size_t>(at), 3200);
+    }
+    out.CopyRange(fd, highAt + 10, 600000);
+    append(high, 10, 600000);
+    out.CopyRange(fd, 5, 60000);
+    append(low, 5, 60000);
+    out.Write(head);
+    append(head, 0, head.size());
+    out.CopyRange(fd, 0, 10);
+    append(low, 0, 10);
+    EXPECT_EQ(out.Size(), expected.size());
+    const std::vector<std::uint8_t> patch = {0xDE, 0xAD, 0xBE, 0xEF};
+    for (std::uint64_t at : {std::uint64_t{2}, std::uint64_t{150}, std::uint64_t{expected.size() - 8}}) {
+        out.WriteAt(at, patch);
+        std::copy(patch.begin(), patch.end(), expected.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    out.Commit();
+    ::close(fd);
+    EXPECT_EQ(ReadBytes(target), expected);
 }
 
 TEST(AtomicOutputFileTest, AbandonedOutputLeavesNothingBehind)

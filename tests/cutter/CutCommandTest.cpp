@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -298,14 +299,6 @@ TEST(CutCommandTest, EveryVideoStreamStartsOnAKeyframeAndHasAnIndex)
 namespace kestrine::cutter {
 namespace {
 
-class MemorySink : public asf::OutputSink {
-public:
-    void Write(std::span<const std::uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
-    void WriteAt(std::uint64_t at, std::span<const std::uint8_t> b) override { std::copy(b.begin(), b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at)); }
-    std::uint64_t Size() const override { return bytes.size(); }
-    std::vector<std::uint8_t> bytes;
-};
-
 // A file whose first group of pictures is presented before the preroll (negative media time, which
 // FFmpeg's writer refuses to make): the report lists its keyframe at 0, and a cut from 0, with or
 // without -cvb, begins on it and keeps that group.
@@ -355,6 +348,60 @@ TEST(CutCommandTest, KeyframesBeforeThePrerollCountAsZero)
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace kestrine::cutter
+
+namespace kestrine::cutter {
+namespace {
+
+// A sparse source whose packets lie beyond 4 GiB, after a hole its Data Object counts as packets:
+// a cut from it finds its start without reading the hole and writes exactly what the same cut of
+// the packets alone does.
+TEST(CutCommandTest, PacketsBeyondFourGiBAreCutLikeAnyOthers)
+{
+    test::MediaSpec spec;
+    spec.durationSeconds = 20;  // a start late enough that reading begins beyond the hole
+    const fs::path original = test::MakeMedia(spec);
+    const asf::AsfFile file = asf::AsfFile::Open(original);
+    const auto& d = file.Data();
+    const std::vector<std::uint8_t> bytes = test::ReadFileBytes(original);
+    const std::uint64_t hole = ((std::uint64_t{9} << 29) + d.packetSize - 1) / d.packetSize;  // 4.5 GiB of packets
+    const std::uint64_t count = hole + d.packetCount;
+
+    const fs::path dir = test::FreshTestDir();
+    const fs::path sparse = dir / "sparse.wmv";
+    {
+        std::vector<std::uint8_t> head(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(d.packetsOffset));
+        for (std::size_t i = 0; i < 8; ++i) {
+            head[d.offset + 16 + i] = static_cast<std::uint8_t>((50 + count * d.packetSize) >> (8 * i));
+            head[d.offset + 40 + i] = static_cast<std::uint8_t>(count >> (8 * i));
+        }
+        std::ofstream out(sparse, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        out.seekp(static_cast<std::streamoff>(d.packetsOffset + hole * d.packetSize));
+        out.write(reinterpret_cast<const char*>(bytes.data() + d.packetsOffset), static_cast<std::streamsize>(d.packetCount * d.packetSize));
+        ASSERT_TRUE(out.good());
+    }
+    const fs::path fromSparse = dir / "from-sparse.wmv";
+    const fs::path fromOriginal = dir / "from-original.wmv";
+    for (const auto& [in, out] : {std::pair{sparse, fromSparse}, std::pair{original, fromOriginal}}) {
+        const test::ProgramResult r = RunAsfbin({"-i", in.string(), "-o", out.string(), "-start", "14", "-stop", "16", "-y"});
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_EQ(r.out.find("damaged"), std::string::npos) << r.out;
+    }
+    const auto expected = FramesOf(fromOriginal);
+    const auto got = FramesOf(fromSparse);
+    ASSERT_EQ(got.size(), expected.size());
+    for (const auto& [stream, frames] : expected) {
+        ASSERT_EQ(got.at(stream).size(), frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(got.at(stream)[i].hash, frames[i].hash);
+            EXPECT_EQ(got.at(stream)[i].ptsMs, frames[i].ptsMs);
+        }
+    }
+    fs::remove(sparse);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #pragma once
 // Helpers for the cut, join and copy tests: running asfbin.exe and reading results with ffmpeg.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "asf/Remuxer.h"
 #include "support/TestMedia.h"
 
 namespace kestrine::cutter::testing {
@@ -33,6 +35,18 @@ double ProbeStreamDuration(const std::filesystem::path& file);
 
 // Keyframe times (ms) of the first video stream, from ffprobe.
 std::vector<long long> KeyframesMs(const std::filesystem::path& file);
+
+// Remux output kept in memory.
+class MemorySink : public asf::OutputSink {
+public:
+    void Write(std::span<const std::uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
+    void WriteAt(std::uint64_t at, std::span<const std::uint8_t> b) override
+    {
+        std::copy(b.begin(), b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    std::uint64_t Size() const override { return bytes.size(); }
+    std::vector<std::uint8_t> bytes;
+};
 
 // The names in a directory, sorted (to see that nothing stray was left behind).
 std::vector<std::string> DirectoryNames(const std::filesystem::path& dir);

@@ -1,0 +1,71 @@
+// Packets that need only new times are passed on as they are: a join's first input keeps its bytes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <span>
+
+#include "CutJoinSupport.h"
+#include "asf/AsfReader.h"
+#include "asf/Remuxer.h"
+#include "asf/SpanSearch.h"
+#include "support/TestMedia.h"
+#include "support/TestPaths.h"
+
+namespace kestrine::cutter {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+std::span<const std::uint8_t> Packets(const std::vector<std::uint8_t>& file, const asf::AsfFile& parsed)
+{
+    const auto& d = parsed.Data();
+    return std::span(file).subspan(static_cast<std::size_t>(d.packetsOffset),
+                                   static_cast<std::size_t>(d.packetCount * d.packetSize));
+}
+
+TEST(PassOnTest, AJoinPassesOnMostPacketsAndKeepsItsFirstInputsBytes)
+{
+    const fs::path source = test::MakeMedia({});
+    const fs::path dir = test::FreshTestDir();
+    const fs::path first = dir / "first.wmv";
+    const fs::path second = dir / "second.wmv";
+    for (const auto& [out, from, to] : {std::tuple{first, "0.5", "2.5"}, std::tuple{second, "2", "4"}})
+        ASSERT_EQ(RunAsfbin({"-i", source.string(), "-o", out.string(), "-start", from, "-stop", to, "-y"}).exitCode, 0);
+
+    const asf::AsfFile a = asf::AsfFile::Open(first);
+    const asf::AsfFile b = asf::AsfFile::Open(second);
+    asf::RemuxSource sa, sb;
+    sa.file = &a;
+    sb.file = &b;
+    sb.alignToPrevious = true;
+    sb.earliestPresentationMs = asf::EarliestPresentationMs(b);
+    MemorySink sink;
+    const asf::RemuxResult joined = asf::Remux({sa, sb}, sink, {});
+
+    // Only the packets at the edges of a span are rebuilt.
+    EXPECT_GE(joined.packetsPassedOn + 8, joined.packets);
+    const fs::path out = dir / "joined.wmv";
+    test::WriteFileBytes(out, sink.bytes);
+    const asf::AsfFile j = asf::AsfFile::Open(out);
+    const auto firstBytes = test::ReadFileBytes(first);
+    const auto firstPackets = Packets(firstBytes, a);
+    const auto joinedPackets = Packets(sink.bytes, j).first(firstPackets.size());
+    EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), joinedPackets.begin()));
+    ExpectDecodesCleanly(out);
+
+    // The same join by the tool: the first input's packets are copied as they are, each at the same
+    // place within a 4096-byte block as in the input.
+    const fs::path written = dir / "written.wmv";
+    const test::ProgramResult r = RunAsfbin({"-i", first.string(), "-i", second.string(), "-o", written.string(), "-y"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const auto writtenBytes = test::ReadFileBytes(written);
+    const asf::AsfFile w = asf::AsfFile::Open(written);
+    EXPECT_EQ(w.Data().packetsOffset % 4096, a.Data().packetsOffset % 4096);
+    const auto writtenPackets = Packets(writtenBytes, w).first(firstPackets.size());
+    EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), writtenPackets.begin()));
+    EXPECT_EQ(Packets(writtenBytes, w).size(), Packets(sink.bytes, j).size());
+}
+
+}  // namespace
+}  // namespace kestrine::cutter
