@@ -1,5 +1,5 @@
-#include "AudioSimulatedDevice.h"
 #include "AvSyncMarks.h"
+#include "doubles/SimulatedSoundSink.h"
 
 #include "platform/com/ComRuntime.h"
 #include "platform/com/WideString.h"
@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <thread>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,7 @@
 
 using namespace kestrine::platform;
 using kestrine::platform::testing::MarkRecorder;
+using kestrine::platform::testing::SimulatedSoundSink;
 
 namespace {
 
@@ -70,11 +72,47 @@ protected:
         position = graph.Query<IMediaPosition>();
         picture = MakeComObject<PictureTap>(marks);
         sound = MakeComObject<AudioRenderer>();
+        ObserveSound();
+        ASSERT_EQ(graph->AddFilter(picture.Get(), u"VideoWindow1"), S_OK);
+        ASSERT_EQ(graph->AddFilter(sound.Get(), u"Audio Renderer"), S_OK);
+    }
+    void ObserveSound()
+    {
         sound->SetHeardObserver([this](const AudioRenderer::Heard& h) {
             if (h.bitsPerSample == 16 && !h.floatSamples) marks.Sound(h.clockTime, h.mediaTime, h.data, h.size, h.channels, h.sampleRate);
         });
-        ASSERT_EQ(graph->AddFilter(picture.Get(), u"VideoWindow1"), S_OK);
-        ASSERT_EQ(graph->AddFilter(sound.Get(), u"Audio Renderer"), S_OK);
+    }
+    // The sound goes to a stand-in device that holds 80 ms of its own; gives its account of what sounded when.
+    std::shared_ptr<SimulatedSoundSink::Shared> UseSimulatedDevice()
+    {
+        auto shared = std::make_shared<SimulatedSoundSink::Shared>();
+        sound->SetOutputOpener([shared](const QAudioFormat& format) {
+            return SoundOutput::Over(
+                [format, shared] {
+                    return std::make_unique<SimulatedSoundSink>(format.bytesForDuration(1'000'000), format.bytesPerFrame(),
+                                                                std::chrono::milliseconds(80), shared);
+                },
+                format);
+        });
+        return shared;
+    }
+    // What really sounded, by the device's own account, against when the flashes were shown.
+    void ExpectHeardWithFlashes(SimulatedSoundSink::Shared& device, std::size_t flashCount)
+    {
+        std::vector<double> tones;
+        {
+            std::lock_guard lock(device.mutex);
+            tones = device.toneSounded;
+        }
+        const std::vector<double> flashes = picture->FlashesShown();
+        ASSERT_EQ(flashes.size(), flashCount) << marks.Describe();
+        for (std::size_t i = 0; i < flashes.size(); ++i) {
+            double nearest = 1e9;
+            for (double t : tones)
+                if (std::abs(t - flashes[i]) < std::abs(nearest)) nearest = t - flashes[i];
+            std::printf("flash %zu: sounded minus shown %.1f ms\n", i + 1, nearest * 1000);
+            EXPECT_LE(std::abs(nearest) * 1000, 40.0) << "flash " << i + 1 << ": its tone sounded " << nearest * 1000 << " ms after it";
+        }
     }
     void Render()
     {
@@ -189,32 +227,31 @@ TEST_F(AvSync, SimulatedDeviceSoundsToneWithin40MsOfFlashAcrossAPauseAndASeek)
     // A device that holds 80 ms of sound of its own and reports what it played in steps: the
     // sound must be handed over ahead of time and placed, and the clock must follow the device,
     // or the tone sounds late by the device's latency.
-    auto shared = std::make_shared<kestrine::platform::testing::SimulatedSoundSink::Shared>();
-    sound->SetOutputOpener([shared](const QAudioFormat& format) {
-        return SoundOutput::Over(std::make_unique<kestrine::platform::testing::SimulatedSoundSink>(
-                                     format.bytesForDuration(1'000'000), format.bytesPerFrame(), std::chrono::milliseconds(80), shared),
-                                 format);
-    });
+    const auto device = UseSimulatedDevice();
     Render();
     ASSERT_TRUE(sound->PlaysToDevice());
     PlayAcrossPauseAndSeek();
-
-    // What really sounded, by the device's own account, against when the flashes were shown.
-    std::vector<double> tones;
     {
-        std::lock_guard lock(shared->mutex);
-        tones = shared->toneSounded;
-        EXPECT_GE(shared->suspends, 2) << "the device is stopped while the graph is paused";
+        std::lock_guard lock(device->mutex);
+        EXPECT_GE(device->suspends, 2) << "the device is stopped while the graph is paused";
     }
-    const std::vector<double> flashes = picture->FlashesShown();
-    ASSERT_EQ(flashes.size(), 4u) << marks.Describe();
-    for (std::size_t i = 0; i < flashes.size(); ++i) {
-        double nearest = 1e9;
-        for (double t : tones)
-            if (std::abs(t - flashes[i]) < std::abs(nearest)) nearest = t - flashes[i];
-        std::printf("flash %zu: sounded minus shown %.1f ms\n", i + 1, nearest * 1000);
-        EXPECT_LE(std::abs(nearest) * 1000, 40.0) << "flash " << i + 1 << ": its tone sounded " << nearest * 1000 << " ms after it";
-    }
+    ExpectHeardWithFlashes(*device, 4);
     // The renderer's own account of when its sound is heard agrees.
     ExpectInSync();
+}
+
+TEST_F(AvSync, SimulatedDeviceIsFedWhileTheGuiThreadIsBlocked)
+{
+    // A modal dialog or a long call holds the GUI thread: the device still gets its sound, at its place.
+    const auto device = UseSimulatedDevice();
+    Render();
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Position() >= 0.5; }, 10000));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(PumpUntil([&] { return sound->CompletedSegment() && picture->CompletedSegment(); }, 15000));
+    {
+        std::lock_guard lock(device->mutex);
+        EXPECT_EQ(device->underruns, 0) << "times the device ran dry";
+    }
+    ExpectHeardWithFlashes(*device, kestrine::platform::testing::kMarkedSeconds - 1);
 }
