@@ -38,6 +38,13 @@ public:
         return shown_;
     }
 
+    void ClearFlashes()
+    {
+        std::lock_guard lock(mutex_);
+        shown_.clear();
+        lastFlashMedia_ = -10;
+    }
+
 protected:
     void Present(const Frame& frame) override
     {
@@ -238,6 +245,49 @@ TEST_F(AvSync, SimulatedDeviceSoundsToneWithin40MsOfFlashAcrossAPauseAndASeek)
     ExpectHeardWithFlashes(*device, 4);
     // The renderer's own account of when its sound is heard agrees.
     ExpectInSync();
+}
+
+TEST_F(AvSync, SimulatedDeviceKeepsSyncForTheNextFileLoadedIntoTheSameGraph)
+{
+    // The editor keeps a pane's graph across loads: the first file plays a while, then the graph is
+    // emptied but for the video window and the next file rendered into it, with a new audio renderer.
+    UseSimulatedDevice();
+    Render();
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Position() >= 1.3; }, 10000));
+    ASSERT_EQ(control->Stop(), S_OK);
+    ComPtr<AudioRenderer> first = sound;
+    sound.Reset();
+    first->SetHeardObserver({});
+    std::vector<ComPtr<IBaseFilter>> filters;
+    {
+        ComPtr<IEnumFilters> list;
+        ASSERT_EQ(graph->EnumFilters(list.GetAddressOf()), S_OK);
+        for (ComPtr<IBaseFilter> f; list->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK;) filters.push_back(f);
+    }
+    for (const ComPtr<IBaseFilter>& f : filters) {
+        if (!IsSameObject(f.Get(), static_cast<IBaseFilter*>(picture.Get()))) {
+            ASSERT_EQ(graph->RemoveFilter(f.Get()), S_OK);
+        }
+    }
+    filters.clear();
+    first->AddRef();
+    EXPECT_EQ(first->Release(), 1u) << "the graph lets the removed audio renderer go, its clock too";
+    first.Reset();
+
+    marks.Clear();
+    picture->ClearFlashes();
+    sound = MakeComObject<AudioRenderer>();
+    ObserveSound();
+    ASSERT_EQ(graph->AddFilter(sound.Get(), u"Audio Renderer"), S_OK);
+    const auto device = UseSimulatedDevice();
+    Render();
+    ComPtr<IReferenceClock> used;
+    graph.Query<IMediaFilter>()->GetSyncSource(used.GetAddressOf());
+    EXPECT_EQ(used.Get(), sound.Query<IReferenceClock>().Get()) << "the new audio renderer is the graph's clock";
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return sound->CompletedSegment() && picture->CompletedSegment(); }, 15000));
+    ExpectHeardWithFlashes(*device, kestrine::platform::testing::kMarkedSeconds - 1);
 }
 
 TEST_F(AvSync, SimulatedDeviceIsFedWhileTheGuiThreadIsBlocked)
