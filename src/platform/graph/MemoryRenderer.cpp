@@ -63,6 +63,18 @@ std::uint64_t MemoryRenderer::PresentedCount() const
     return presented_;
 }
 
+void MemoryRenderer::SetDropsLateFrames(bool drops)
+{
+    std::lock_guard lock(mutex_);
+    dropsLate_ = drops;
+}
+
+std::uint64_t MemoryRenderer::DroppedCount() const
+{
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
 bool MemoryRenderer::WaitForPresentedCount(std::uint64_t count, int timeoutMs) const
 {
     std::unique_lock lock(mutex_);
@@ -136,6 +148,21 @@ MemoryRenderer::Wait MemoryRenderer::WaitUntilDue(std::unique_lock<std::mutex>& 
     }
 }
 
+bool MemoryRenderer::TooLateLocked(std::unique_lock<std::mutex>& lock, const Frame& frame)
+{
+    if (!dropsLate_ || state_ != State_Running) return false;
+    const ComPtr<IReferenceClock> clock = Clock();
+    if (!clock) return false;
+    // A frame without a usable length is taken to last as long as a frame of 25 per second.
+    constexpr REFERENCE_TIME kUsualFrame = 400'000;
+    const REFERENCE_TIME length = frame.stop > frame.start + 1 ? frame.stop - frame.start : kUsualFrame;
+    const REFERENCE_TIME due = runStart_ + frame.start;
+    lock.unlock();
+    const REFERENCE_TIME now = ClockNow(clock.Get());
+    lock.lock();
+    return now - due > length;
+}
+
 void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame)
 {
     last_ = frame;
@@ -167,6 +194,10 @@ HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
         return WaitUntilDue(lock, frame.start) == Wait::Due ? S_OK : S_FALSE;
     }
     if (WaitUntilDue(lock, frame.start) == Wait::Abandon) return S_FALSE;
+    if (TooLateLocked(lock, frame)) {
+        ++dropped_;
+        return S_OK;
+    }
     PresentLocked(lock, std::move(frame));
     return S_OK;
 }

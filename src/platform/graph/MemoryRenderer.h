@@ -31,8 +31,13 @@ public:
 
     ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
+    // What is on show, and how many were shown; a dropped frame is neither.
     std::optional<Frame> LastPresented() const;
     std::uint64_t PresentedCount() const;
+    // Running, a frame whose time has passed by more than its own length is not shown, so the
+    // picture never trails the clock: on-screen video renderers do this.
+    void SetDropsLateFrames(bool drops);
+    std::uint64_t DroppedCount() const;
     // For tests: waits until PresentedCount() reaches count or timeoutMs passes; gives whether it did.
     bool WaitForPresentedCount(std::uint64_t count, int timeoutMs) const;
     // Whether end of stream was reported to the graph in the current segment.
@@ -65,6 +70,8 @@ private:
     // Waits, with the lock held on entry and exit, until stream time due has come while running.
     Wait WaitUntilDue(std::unique_lock<std::mutex>& lock, REFERENCE_TIME due);
     void PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame);
+    // With the lock held on entry and exit: whether a due frame is already too late to show.
+    bool TooLateLocked(std::unique_lock<std::mutex>& lock, const Frame& frame);
 
     class AudioControl final : public ComPart<IBasicAudio> {
     public:
@@ -92,6 +99,8 @@ private:
     REFERENCE_TIME segmentStart_ = 0;
     std::optional<Frame> last_;
     std::uint64_t presented_ = 0;
+    bool dropsLate_ = false;
+    std::uint64_t dropped_ = 0;
     std::uint64_t generation_ = 0;  // bumped by flush and stop, so waits started before them give up
     AudioControl audio_{*IdentityUnknown()};
 };

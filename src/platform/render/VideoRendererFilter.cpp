@@ -29,6 +29,7 @@ void OnWidgetThread(QWidget* w, F f)
 
 VideoRendererFilter::VideoRendererFilter(Kind kind) : MemoryRenderer(MEDIATYPE_Video, {MEDIASUBTYPE_RGB32}), kind_(kind)
 {
+    SetDropsLateFrames(true);  // a picture shown late is worse than one not shown
     widget_ = new RendererWidget(frames_);  // top-level until an owner takes it; deleted in the destructor
     widget_->setWindowTitle(QString::fromStdU16String(caption_));
     widget_->resize(320, 240);
