@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -54,6 +55,8 @@ protected:
     // Runs on the streaming thread when a sample is due. Must not wait for the GUI thread, which
     // may itself be waiting for this renderer to present its first sample.
     virtual void Present(const Frame&) {}
+    // The same for a renderer that keeps the frame after the call, sharing its bytes rather than copying them.
+    virtual void PresentKept(const std::shared_ptr<const Frame>& frame) { Present(*frame); }
 
     HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) override;
     HRESULT WaitPauseComplete(DWORD msTimeout) override;
@@ -97,7 +100,7 @@ private:
     bool completed_ = false;
     REFERENCE_TIME lastStop_ = 0;
     REFERENCE_TIME segmentStart_ = 0;
-    std::optional<Frame> last_;
+    std::shared_ptr<const Frame> last_;
     std::uint64_t presented_ = 0;
     bool dropsLate_ = false;
     std::uint64_t dropped_ = 0;

@@ -84,6 +84,27 @@ void VideoRendererFilter::Present(const Frame& frame)
     frames_->Store(std::move(image));
 }
 
+// A top-down picture, as the decoders give, is painted straight from the frame's bytes, which the
+// image keeps alive; other layouts are converted by Present.
+void VideoRendererFilter::PresentKept(const std::shared_ptr<const Frame>& frame)
+{
+    std::optional<VideoInfo> layout;
+    {
+        std::lock_guard lock(layoutMutex_);
+        layout = layout_;
+    }
+    if (!layout || !layout->topDown || layout->bitCount != 32 || layout->compression != 0 || frame->data.size() < layout->PictureBytes()) {
+        Present(*frame);
+        return;
+    }
+    using Kept = std::shared_ptr<const Frame>;
+    auto kept = std::make_unique<Kept>(frame);
+    QImage image(frame->data.data(), layout->width, layout->height, static_cast<qsizetype>(layout->Stride()), QImage::Format_RGB32,
+                 [](void* p) { delete static_cast<Kept*>(p); }, kept.get());
+    kept.release();  // the image owns it now and lets it go with its last copy
+    frames_->Store(std::move(image));
+}
+
 HRESULT VideoRendererFilter::PinConnected(Pin& pin)
 {
     const std::optional<VideoInfo> layout = VideoInfo::Parse(pin.ConnectedType());
