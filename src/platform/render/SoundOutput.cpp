@@ -1,10 +1,11 @@
 #include "platform/render/SoundOutput.h"
 
+#include "platform/render/DeviceThread.h"
+
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QMediaDevices>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -176,13 +177,9 @@ std::unique_ptr<SoundOutput> SoundOutput::Over(SinkMaker makeSink, const QAudioF
     std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
     // A thread of its own: Qt's sink pulls on timers of the thread it lives on, so on the GUI
     // thread a stalled window (a modal dialog, a long call) would leave the device without sound.
-    out->thread_ = std::make_unique<QThread>();
-    out->thread_->setObjectName(QStringLiteral("sound device"));
-    out->anchor_ = std::make_unique<QObject>();
-    out->anchor_->moveToThread(out->thread_.get());
-    out->thread_->start();
+    out->thread_ = std::make_unique<DeviceThread>(QStringLiteral("sound device"));
     SoundOutput* self = out.get();
-    self->OnDeviceThread([self, &makeSink] {
+    self->thread_->Run([self, &makeSink] {
         // Blocks within 10 ms of their place are joined to what sounds before them rather than
         // spaced or cut, so rounding never makes a click.
         self->queue_ = std::make_unique<PcmQueue>(self->frameBytes_, self->bytesPerSecond_ / 100);
@@ -204,22 +201,14 @@ std::unique_ptr<SoundOutput> SoundOutput::Over(SinkMaker makeSink, const QAudioF
 SoundOutput::~SoundOutput()
 {
     if (!thread_) return;
-    OnDeviceThread([this] {
+    thread_->Run([this] {
         if (queue_) queue_->afterRead = nullptr;  // a last pull while the device stops reads nothing of ours
         readingTimer_.reset();
         if (sink_) sink_->Stop();
         sink_.reset();
         queue_.reset();
     });
-    thread_->quit();
-    thread_->wait();
-    anchor_.reset();  // its thread has ended: nothing can be delivered to it any more
-}
-
-void SoundOutput::OnDeviceThread(const std::function<void()>& f)
-{
-    if (QThread::currentThread() == thread_.get()) f();
-    else QMetaObject::invokeMethod(anchor_.get(), f, Qt::BlockingQueuedConnection);
+    thread_.reset();
 }
 
 void SoundOutput::TakeReading()
@@ -246,12 +235,12 @@ REFERENCE_TIME SoundOutput::WrittenTime() const
 
 void SoundOutput::Suspend()
 {
-    OnDeviceThread([this] { sink_->Suspend(); });
+    thread_->Run([this] { sink_->Suspend(); });
 }
 
 void SoundOutput::Resume()
 {
-    OnDeviceThread([this] { sink_->Resume(); });
+    thread_->Run([this] { sink_->Resume(); });
 }
 
 }  // namespace kestrine::platform

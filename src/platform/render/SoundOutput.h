@@ -18,10 +18,11 @@
 #include <optional>
 #include <vector>
 
-class QThread;
 class QTimer;
 
 namespace kestrine::platform {
+
+class DeviceThread;
 
 class PcmQueue final : public QIODevice {
 public:
@@ -122,15 +123,12 @@ public:
 private:
     SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond);
     void TakeReading();  // device thread
-    // Runs f on the device's thread and waits for it. The device thread never waits for a lock a
-    // caller may hold while calling here (it takes only the queue's, the readings' and the
-    // renderer's clock and observer locks).
-    void OnDeviceThread(const std::function<void()>& f);
 
     const std::size_t frameBytes_;
     const std::int64_t bytesPerSecond_;
-    std::unique_ptr<QThread> thread_;
-    std::unique_ptr<QObject> anchor_;  // lives on thread_: what calls to it are queued on
+    // Its work never waits for a lock a caller may hold (it takes only the queue's, the readings'
+    // and the renderer's clock and observer locks), so calls may wait for it holding theirs.
+    std::unique_ptr<DeviceThread> thread_;
     // Made, used and destroyed on thread_ (the queue is filled from any thread through its lock).
     std::unique_ptr<PcmQueue> queue_;
     std::unique_ptr<SoundSink> sink_;

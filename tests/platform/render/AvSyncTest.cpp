@@ -301,7 +301,9 @@ TEST_F(AvSync, SimulatedDeviceIsFedWhileTheGuiThreadIsBlocked)
     ASSERT_TRUE(PumpUntil([&] { return sound->CompletedSegment() && picture->CompletedSegment(); }, 15000));
     {
         std::lock_guard lock(device->mutex);
-        EXPECT_EQ(device->underruns, 0) << "times the device ran dry";
+        // Fed from the blocked thread it would make up about 300 blocks; a few may go to a machine
+        // too busy to run the device's thread on time.
+        EXPECT_LE(device->underruns, 5) << "10 ms blocks of silence the device made up";
     }
     ExpectHeardWithFlashes(*device, kestrine::platform::testing::kMarkedSeconds - 1);
 }
