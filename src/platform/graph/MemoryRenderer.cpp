@@ -163,15 +163,18 @@ bool MemoryRenderer::TooLateLocked(std::unique_lock<std::mutex>& lock, const Fra
     return now - due > length;
 }
 
-void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame)
+void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame, bool cue)
 {
+    const std::uint64_t generation = generation_;
     // Kept and presented without a copy: a 1280x720 picture is 3.5 MB.
     auto shown = std::make_shared<const Frame>(std::move(frame));
-    last_ = shown;
-    ++presented_;
     lock.unlock();
     PresentKept(shown);
     lock.lock();
+    // Counted, and a pause told it is cued, once the picture is in place, so whoever waits for it finds it.
+    last_ = std::move(shown);
+    ++presented_;
+    if (cue && generation == generation_) cued_ = true;
     changed_.notify_all();
 }
 
@@ -191,16 +194,16 @@ HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
 
     if (state_ == State_Paused && !cued_) {
         // The paused picture: shown now, and held until the graph runs, flushes or stops.
-        cued_ = true;
-        PresentLocked(lock, frame);
-        return WaitUntilDue(lock, frame.start) == Wait::Due ? S_OK : S_FALSE;
+        const REFERENCE_TIME start = frame.start;
+        PresentLocked(lock, std::move(frame), true);
+        return WaitUntilDue(lock, start) == Wait::Due ? S_OK : S_FALSE;
     }
     if (WaitUntilDue(lock, frame.start) == Wait::Abandon) return S_FALSE;
     if (TooLateLocked(lock, frame)) {
         ++dropped_;
         return S_OK;
     }
-    PresentLocked(lock, std::move(frame));
+    PresentLocked(lock, std::move(frame), false);
     return S_OK;
 }
 

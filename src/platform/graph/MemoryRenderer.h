@@ -72,7 +72,8 @@ private:
     enum class Wait { Due, Abandon };
     // Waits, with the lock held on entry and exit, until stream time due has come while running.
     Wait WaitUntilDue(std::unique_lock<std::mutex>& lock, REFERENCE_TIME due);
-    void PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame);
+    // With the lock held on entry and exit; cue: the paused picture, held until the graph runs.
+    void PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame, bool cue);
     // With the lock held on entry and exit: whether a due frame is already too late to show.
     bool TooLateLocked(std::unique_lock<std::mutex>& lock, const Frame& frame);
 
