@@ -6,6 +6,13 @@
 // its flash was shown, by the reference clock. The peer is the same offsets in ffmpeg's own
 // decode of the file: the flash frame's timestamp (ffprobe -show_frames) against the time of the
 // tone's first non-silent sample.
+//
+// Then the editor's way of loading: one graph kept across loads, emptied but for the video
+// window and given the next file, on a stand-in device that holds 80 ms of sound of its own;
+// av_sync_max_offset_after_reload is the worst offset, by what the device really sounded against
+// when the flash was shown, over the second and third load. And the GUI thread held up for 3 s
+// during playback: audio_underruns_during_gui_stall counts the 10 ms blocks of silence the device
+// had to make up, beside the same device fed from the stalled thread itself.
 // Usage: av_sync [work directory]
 #include "platform/com/ComRuntime.h"
 #include "platform/com/WideString.h"
@@ -14,6 +21,8 @@
 #include "platform/graph/MemoryRenderer.h"
 #include "platform/graph/ReferenceClocks.h"
 #include "platform/render/AudioRenderer.h"
+#include "platform/render/SoundOutput.h"
+#include "doubles/SimulatedSoundSink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +36,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace kestrine::platform;
@@ -161,23 +171,160 @@ private:
 
 double Seconds(REFERENCE_TIME t) { return static_cast<double>(t) / kUnitsPerSecond; }
 
+double SteadySeconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+
 class PictureTap final : public MemoryRenderer {
 public:
-    explicit PictureTap(Recorder& r) : MemoryRenderer(MEDIATYPE_Video, {MEDIASUBTYPE_RGB32}), recorder_(r) {}
+    explicit PictureTap(Recorder& r) : MemoryRenderer(MEDIATYPE_Video, {MEDIASUBTYPE_RGB32}), recorder_(&r) {}
+
+    void Use(Recorder& r)
+    {
+        std::lock_guard lock(mutex_);
+        recorder_ = &r;
+        shown_.clear();
+    }
+    // Steady-clock seconds each flash was shown, by mark.
+    std::map<int, double> FlashesShown() const
+    {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
 
 protected:
     void Present(const Frame& frame) override
     {
         const REFERENCE_TIME now = ClockNow(Clock().Get());
+        const double steady = SteadySeconds();
         std::uint64_t sum = 0;
         std::size_t n = 0;
         for (std::size_t i = 1; i < frame.data.size(); i += 4 * 61, ++n) sum += frame.data[i];
-        if (n > 0 && sum / n > 128) recorder_.Flash(Seconds(now), Seconds(frame.mediaTime));
+        if (n == 0 || sum / n <= 128) return;
+        std::lock_guard lock(mutex_);
+        recorder_->Flash(Seconds(now), Seconds(frame.mediaTime));
+        if (const int mark = MarkOf(Seconds(frame.mediaTime)); mark && !shown_.count(mark)) shown_[mark] = steady;
     }
 
 private:
-    Recorder& recorder_;
+    mutable std::mutex mutex_;
+    Recorder* recorder_;
+    std::map<int, double> shown_;
 };
+
+using kestrine::platform::testing::SimulatedSoundSink;
+
+void UseSimulatedDevice(AudioRenderer& sound, const std::shared_ptr<SimulatedSoundSink::Shared>& shared)
+{
+    sound.SetOutputOpener([shared](const QAudioFormat& format) {
+        return SoundOutput::Over(
+            [format, shared] {
+                return std::make_unique<SimulatedSoundSink>(format.bytesForDuration(1'000'000), format.bytesPerFrame(),
+                                                            std::chrono::milliseconds(80), shared);
+            },
+            format);
+    });
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Worst |sounded - shown| over the marks, in ms, by the device's account; -1 when a mark is missing.
+double DeviceOffsetMs(const std::map<int, double>& flashes, SimulatedSoundSink::Shared& device)
+{
+    std::vector<double> tones;
+    {
+        std::lock_guard lock(device.mutex);
+        tones = device.toneSounded;
+    }
+    if (flashes.size() != kSeconds - 1) return -1;
+    double worst = 0;
+    for (const auto& [mark, shown] : flashes) {
+        double nearest = 1e9;
+        for (double t : tones)
+            if (std::abs(t - shown) < std::abs(nearest)) nearest = t - shown;
+        worst = std::max(worst, std::abs(nearest) * 1000);
+    }
+    return worst;
+}
+
+struct Reloads {
+    std::vector<double> offsetsMs;  // per load, by the device's account
+    int underrunsDuringStall = -1;
+};
+
+// One graph for every load, as an editor pane keeps it: stop, every filter but the video window
+// out, a new audio renderer, the next file in. The last load is played with the GUI thread held
+// up for 3 s.
+Reloads PlayReloads(const std::filesystem::path& file, int loads)
+{
+    Reloads result;
+    Recorder unused;
+    ComPtr<IFilterGraph2> graph;
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, &graph))) return result;
+    auto control = graph.Query<IMediaControl>();
+    auto position = graph.Query<IMediaPosition>();
+    auto picture = MakeComObject<PictureTap>(unused);
+    graph->AddFilter(picture.Get(), u"VideoWindow1");
+    for (int load = 1; load <= loads + 1; ++load) {
+        const bool stall = load == loads + 1;
+        control->Stop();
+        std::vector<ComPtr<IBaseFilter>> filters;
+        ComPtr<IEnumFilters> list;
+        graph->EnumFilters(list.GetAddressOf());
+        for (ComPtr<IBaseFilter> f; list->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK;) filters.push_back(f);
+        for (const ComPtr<IBaseFilter>& f : filters)
+            if (!IsSameObject(f.Get(), static_cast<IBaseFilter*>(picture.Get()))) graph->RemoveFilter(f.Get());
+        Recorder recorder;
+        picture->Use(recorder);
+        auto device = std::make_shared<SimulatedSoundSink::Shared>();
+        auto sound = MakeComObject<AudioRenderer>();
+        UseSimulatedDevice(*sound, device);
+        graph->AddFilter(sound.Get(), u"Audio Renderer");
+        if (FAILED(graph->RenderFile(ToWide(file.string()).c_str(), nullptr))) return result;
+        control->Run();
+        QElapsedTimer timer;
+        timer.start();
+        bool stalled = false;
+        while (!(sound->CompletedSegment() && picture->CompletedSegment()) && timer.elapsed() < (kSeconds + 10) * 1000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            REFTIME at = 0;
+            position->get_CurrentPosition(&at);
+            if (stall && !stalled && at >= 0.5) {
+                std::this_thread::sleep_for(std::chrono::seconds(3));
+                stalled = true;
+            }
+        }
+        control->Stop();
+        if (stall) {
+            std::lock_guard lock(device->mutex);
+            result.underrunsDuringStall = device->underruns;
+        } else {
+            result.offsetsMs.push_back(DeviceOffsetMs(picture->FlashesShown(), *device));
+        }
+        picture->Use(unused);
+    }
+    control->Stop();
+    return result;
+}
+
+// The peer: the same device living on the GUI thread, fed from there, while that thread sleeps 3 s.
+int UnderrunsFedFromStalledThread()
+{
+    auto device = std::make_shared<SimulatedSoundSink::Shared>();
+    PcmQueue queue(2, 0);
+    queue.open(QIODevice::ReadOnly);
+    SimulatedSoundSink sink(88200, 2, std::chrono::milliseconds(80), device);
+    sink.Start(&queue);
+    Pump(500);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    Pump(500);
+    sink.Stop();
+    std::lock_guard lock(device->mutex);
+    return device->underruns;
+}
 
 struct Played {
     Onsets onsets;
@@ -243,7 +390,9 @@ int main(int argc, char** argv)
     }
     if (FAILED(CoInitialize(nullptr))) return 1;
     const Played ours = PlayOurs(file);
+    const Reloads reloads = PlayReloads(file, 3);
     CoUninitialize();
+    const int peerUnderruns = UnderrunsFedFromStalledThread();
     const auto oursOffsets = Offsets(ours.onsets);
     const auto peerOffsets = Offsets(FfmpegOnsets(file));
 
@@ -255,9 +404,22 @@ int main(int argc, char** argv)
         std::printf("# %4d %10s %8s\n", mark, a == oursOffsets.end() ? "missing" : std::to_string(a->second).substr(0, 6).c_str(),
                     b == peerOffsets.end() ? "missing" : std::to_string(b->second).substr(0, 6).c_str());
     }
-    const bool complete = ours.completed && oursOffsets.size() == kSeconds - 1 && peerOffsets.size() == kSeconds - 1;
+    bool complete = ours.completed && oursOffsets.size() == kSeconds - 1 && peerOffsets.size() == kSeconds - 1;
+    std::printf("# one graph, loads 1 to %zu, stand-in device of 80 ms: sounded - shown, worst mark, ms:", reloads.offsetsMs.size());
+    double afterReload = 0;
+    for (std::size_t i = 0; i < reloads.offsetsMs.size(); ++i) {
+        std::printf(" %.1f", reloads.offsetsMs[i]);
+        if (reloads.offsetsMs[i] < 0) complete = false;
+        if (i > 0) afterReload = std::max(afterReload, reloads.offsetsMs[i]);
+    }
+    std::printf("\n");
+    if (reloads.offsetsMs.size() < 3 || reloads.underrunsDuringStall < 0) complete = false;
     std::printf("BENCH av_sync_max_offset %.1f ms\n", MaxAbs(oursOffsets));
     std::printf("BENCH av_sync_max_offset_ffmpeg %.1f ms\n", MaxAbs(peerOffsets));
+    std::printf("BENCH av_sync_max_offset_after_reload %.1f ms\n", afterReload);
+    std::printf("BENCH av_sync_max_offset_first_load_simulated_device %.1f ms\n", reloads.offsetsMs.empty() ? -1.0 : reloads.offsetsMs[0]);
+    std::printf("BENCH audio_underruns_during_gui_stall %d count\n", reloads.underrunsDuringStall);
+    std::printf("BENCH audio_underruns_during_gui_stall_fed_from_gui_thread %d count\n", peerUnderruns);
     if (!complete) std::fprintf(stderr, "av_sync: not every mark was seen in both streams\n");
     return complete ? 0 : 1;
 }

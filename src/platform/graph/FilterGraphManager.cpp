@@ -147,6 +147,7 @@ HRESULT FilterGraphManager::AddFilterLocked(IBaseFilter* filter, LPCWSTR name, s
     if (clock_) filter->SetSyncSource(clock_.Get());
     members_.push_back(Member{ComPtr<IBaseFilter>(filter), unique});
     if (added) added->emplace_back(filter);
+    FollowMembersLocked();
     const HRESULT hr = changed ? VFW_S_DUPLICATE_NAME : S_OK;
     log_.Write("AddFilter \"" + ToUtf8(unique) + "\"", hr);
     return hr;
@@ -181,6 +182,9 @@ HRESULT FilterGraphManager::RemoveFilterLocked(IBaseFilter* filter)
     member.filter->SetSyncSource(nullptr);
     member.filter->JoinFilterGraph(nullptr, nullptr);
     members_.erase(std::find_if(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == member.filter; }));
+    // A clock the filter gave goes with it: nobody may wait on, or keep alive, a filter out of the graph.
+    if (clock_ && IsSameObject(clock_.Get(), member.filter.Get())) clockChosen_ = false;
+    FollowMembersLocked();
     log_.Write("RemoveFilter \"" + ToUtf8(member.name) + "\"", S_OK);
     if (state_ == State_Running) RecountRenderersLocked();
     return S_OK;
@@ -430,20 +434,38 @@ HRESULT FilterGraphManager::ShouldOperationContinue() { return S_OK; }
 HRESULT FilterGraphManager::SetDefaultSyncSource()
 {
     std::lock_guard lock(graphMutex_);
+    clockChosen_ = false;
+    UseClockLocked(DefaultClockLocked());
+    return S_OK;
+}
+
+ComPtr<IReferenceClock> FilterGraphManager::DefaultClockLocked()
+{
     // A renderer's device clock where there is one, so pictures follow the sound; else the system clock.
-    ComPtr<IReferenceClock> chosen;
     for (const Member& m : members_) {
         ComPtr<IReferenceClock> c;
-        if (SUCCEEDED(m.filter->QueryInterface(IID_PPV_ARGS(c.GetAddressOf())))) {
-            chosen = c;
-            break;
-        }
+        if (SUCCEEDED(m.filter->QueryInterface(IID_PPV_ARGS(c.GetAddressOf())))) return c;
     }
-    if (!chosen) chosen = MakeComObject<SystemReferenceClock>();
-    clock_ = chosen;
-    clockChosen_ = false;
+    if (!systemClock_) systemClock_ = MakeComObject<SystemReferenceClock>();
+    return systemClock_;
+}
+
+void FilterGraphManager::UseClockLocked(ComPtr<IReferenceClock> clock)
+{
+    if (clock == clock_) return;
+    const REFERENCE_TIME streamTime = StreamTimeLocked();
+    clock_ = std::move(clock);
     for (const Member& m : members_) m.filter->SetSyncSource(clock_.Get());
-    return S_OK;
+    if (state_ == State_Running) {
+        // The stream goes on where it was, counted from now on by the new clock.
+        runStart_ = ClockNow(clock_.Get()) - streamTime;
+        for (const ComPtr<IBaseFilter>& f : FiltersDownstreamFirst()) f->Run(runStart_);
+    }
+}
+
+void FilterGraphManager::FollowMembersLocked()
+{
+    if (!clockChosen_) UseClockLocked(DefaultClockLocked());
 }
 
 HRESULT FilterGraphManager::SetSyncSource(IReferenceClock* clock)
@@ -473,7 +495,7 @@ HRESULT FilterGraphManager::GetClassID(CLSID* clsid)
 
 void FilterGraphManager::EnsureClockLocked()
 {
-    if (!clock_ && !clockChosen_) SetDefaultSyncSource();
+    if (!clock_ && !clockChosen_) UseClockLocked(DefaultClockLocked());
 }
 
 std::vector<ComPtr<IBaseFilter>> FilterGraphManager::FiltersDownstreamFirst() const

@@ -119,6 +119,12 @@ private:
     HRESULT StopLocked();
     HRESULT WaitForCueLocked(DWORD msTimeout);
     void EnsureClockLocked();
+    // The clock the members offer (the audio renderer's), else the graph's own system clock.
+    ComPtr<IReferenceClock> DefaultClockLocked();
+    // Hands every member the clock; a running graph goes on at the same stream time by it.
+    void UseClockLocked(ComPtr<IReferenceClock> clock);
+    // After members came or went: the clock is chosen again unless the caller chose one.
+    void FollowMembersLocked();
     void ResetCompletionLocked();
     void RecountRenderersLocked();
     REFERENCE_TIME DurationLocked() const;
@@ -130,7 +136,9 @@ private:
     std::vector<Member> members_;
     FILTER_STATE state_ = State_Stopped;
     ComPtr<IReferenceClock> clock_;
-    bool clockChosen_ = false;  // by SetSyncSource; otherwise SetDefaultSyncSource decides at the first pause
+    ComPtr<IReferenceClock> systemClock_;
+    // By SetSyncSource, kept until its filter leaves; otherwise the clock follows the members.
+    bool clockChosen_ = false;
     REFERENCE_TIME runStart_ = 0;
     REFERENCE_TIME pausedStreamTime_ = 0;
     REFERENCE_TIME segmentStart_ = 0;

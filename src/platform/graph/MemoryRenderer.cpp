@@ -54,13 +54,25 @@ HRESULT MemoryRenderer::AudioControl::get_Balance(LONG* b)
 std::optional<MemoryRenderer::Frame> MemoryRenderer::LastPresented() const
 {
     std::lock_guard lock(mutex_);
-    return last_;
+    return last_ ? std::optional<Frame>(*last_) : std::nullopt;
 }
 
 std::uint64_t MemoryRenderer::PresentedCount() const
 {
     std::lock_guard lock(mutex_);
     return presented_;
+}
+
+void MemoryRenderer::SetDropsLateFrames(bool drops)
+{
+    std::lock_guard lock(mutex_);
+    dropsLate_ = drops;
+}
+
+std::uint64_t MemoryRenderer::DroppedCount() const
+{
+    std::lock_guard lock(mutex_);
+    return dropped_;
 }
 
 bool MemoryRenderer::WaitForPresentedCount(std::uint64_t count, int timeoutMs) const
@@ -136,19 +148,39 @@ MemoryRenderer::Wait MemoryRenderer::WaitUntilDue(std::unique_lock<std::mutex>& 
     }
 }
 
-void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame)
+bool MemoryRenderer::TooLateLocked(std::unique_lock<std::mutex>& lock, const Frame& frame)
 {
-    last_ = frame;
-    ++presented_;
+    if (!dropsLate_ || state_ != State_Running) return false;
+    const ComPtr<IReferenceClock> clock = Clock();
+    if (!clock) return false;
+    // A frame without a usable length is taken to last as long as a frame of 25 per second.
+    constexpr REFERENCE_TIME kUsualFrame = 400'000;
+    const REFERENCE_TIME length = frame.stop > frame.start + 1 ? frame.stop - frame.start : kUsualFrame;
+    const REFERENCE_TIME due = runStart_ + frame.start;
     lock.unlock();
-    Present(frame);
+    const REFERENCE_TIME now = ClockNow(clock.Get());
+    lock.lock();
+    return now - due > length;
+}
+
+void MemoryRenderer::PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame, bool cue)
+{
+    const std::uint64_t generation = generation_;
+    // Kept and presented without a copy: a 1280x720 picture is 3.5 MB.
+    auto shown = std::make_shared<const Frame>(std::move(frame));
+    lock.unlock();
+    PresentKept(shown);
     std::shared_ptr<const std::function<void(const Frame&)>> observer;
     {
         std::lock_guard observing(observerMutex_);
         observer = observer_;
     }
-    if (observer) (*observer)(frame);
+    if (observer) (*observer)(*shown);
     lock.lock();
+    // Counted, and a pause told it is cued, once the picture is in place, so whoever waits for it finds it.
+    last_ = std::move(shown);
+    ++presented_;
+    if (cue && generation == generation_) cued_ = true;
     changed_.notify_all();
 }
 
@@ -174,12 +206,16 @@ HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
 
     if (state_ == State_Paused && !cued_) {
         // The paused picture: shown now, and held until the graph runs, flushes or stops.
-        cued_ = true;
-        PresentLocked(lock, frame);
-        return WaitUntilDue(lock, frame.start) == Wait::Due ? S_OK : S_FALSE;
+        const REFERENCE_TIME start = frame.start;
+        PresentLocked(lock, std::move(frame), true);
+        return WaitUntilDue(lock, start) == Wait::Due ? S_OK : S_FALSE;
     }
     if (WaitUntilDue(lock, frame.start) == Wait::Abandon) return S_FALSE;
-    PresentLocked(lock, std::move(frame));
+    if (TooLateLocked(lock, frame)) {
+        ++dropped_;
+        return S_OK;
+    }
+    PresentLocked(lock, std::move(frame), false);
     return S_OK;
 }
 

@@ -33,8 +33,13 @@ public:
 
     ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
+    // What is on show, and how many were shown; a dropped frame is neither.
     std::optional<Frame> LastPresented() const;
     std::uint64_t PresentedCount() const;
+    // Running, a frame whose time has passed by more than its own length is not shown, so the
+    // picture never trails the clock: on-screen video renderers do this.
+    void SetDropsLateFrames(bool drops);
+    std::uint64_t DroppedCount() const;
     // For tests: waits until PresentedCount() reaches count or timeoutMs passes; gives whether it did.
     bool WaitForPresentedCount(std::uint64_t count, int timeoutMs) const;
     // Whether end of stream was reported to the graph in the current segment.
@@ -54,6 +59,8 @@ protected:
     // Runs on the streaming thread when a sample is due. Must not wait for the GUI thread, which
     // may itself be waiting for this renderer to present its first sample.
     virtual void Present(const Frame&) {}
+    // The same for a renderer that keeps the frame after the call, sharing its bytes rather than copying them.
+    virtual void PresentKept(const std::shared_ptr<const Frame>& frame) { Present(*frame); }
 
     HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) override;
     HRESULT WaitPauseComplete(DWORD msTimeout) override;
@@ -69,7 +76,10 @@ private:
     enum class Wait { Due, Abandon };
     // Waits, with the lock held on entry and exit, until stream time due has come while running.
     Wait WaitUntilDue(std::unique_lock<std::mutex>& lock, REFERENCE_TIME due);
-    void PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame);
+    // With the lock held on entry and exit; cue: the paused picture, held until the graph runs.
+    void PresentLocked(std::unique_lock<std::mutex>& lock, Frame frame, bool cue);
+    // With the lock held on entry and exit: whether a due frame is already too late to show.
+    bool TooLateLocked(std::unique_lock<std::mutex>& lock, const Frame& frame);
 
     class AudioControl final : public ComPart<IBasicAudio> {
     public:
@@ -95,8 +105,10 @@ private:
     bool completed_ = false;
     REFERENCE_TIME lastStop_ = 0;
     REFERENCE_TIME segmentStart_ = 0;
-    std::optional<Frame> last_;
+    std::shared_ptr<const Frame> last_;
     std::uint64_t presented_ = 0;
+    bool dropsLate_ = false;
+    std::uint64_t dropped_ = 0;
     std::uint64_t generation_ = 0;  // bumped by flush and stop, so waits started before them give up
     AudioControl audio_{*IdentityUnknown()};
     std::mutex observerMutex_;

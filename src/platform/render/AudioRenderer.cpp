@@ -175,20 +175,25 @@ HRESULT AudioRenderer::PinConnected(Pin& pin)
     std::unique_ptr<SoundOutput> output;
     if (opener_) output = opener_(format);
     else if (HasSoundDevice()) output = SoundOutput::Open(format);
-    std::lock_guard lock(outputMutex_);
-    output_ = std::move(output);
-    pending_.clear();
-    placedRun_ = false;
+    {
+        std::lock_guard lock(outputMutex_);
+        std::swap(output_, output);
+        pending_.clear();
+        placedRun_ = false;
+    }
+    output.reset();  // an earlier device ends outside the lock: its thread is waited for
     return S_OK;
 }
 
 void AudioRenderer::PinDisconnected(Pin& pin)
 {
+    std::unique_ptr<SoundOutput> gone;
     {
         std::lock_guard lock(outputMutex_);
-        output_.reset();
+        gone = std::move(output_);
         pending_.clear();
     }
+    gone.reset();
     MemoryRenderer::PinDisconnected(pin);
 }
 

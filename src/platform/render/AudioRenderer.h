@@ -113,7 +113,7 @@ private:
     ComPtr<IReferenceClock> graphClock_;
 
     mutable std::mutex outputMutex_;
-    std::unique_ptr<SoundOutput> output_;  // made and dropped on the GUI thread
+    std::unique_ptr<SoundOutput> output_;  // opened on the GUI thread; plays on a thread of its own
     std::vector<Pending> pending_;         // blocks presented while not running (the cued one)
     REFERENCE_TIME placedRunStart_ = 0;    // the run start the queued blocks were placed for
     bool placedRun_ = false;

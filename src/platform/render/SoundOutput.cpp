@@ -1,10 +1,11 @@
 #include "platform/render/SoundOutput.h"
 
+#include "platform/render/DeviceThread.h"
+
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QMediaDevices>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -134,9 +135,6 @@ int SoundDeviceChannels()
 SoundOutput::SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond)
     : frameBytes_(frameBytes), bytesPerSecond_(bytesPerSecond)
 {
-    // Blocks within 10 ms of their place are joined to what sounds before them rather than spaced
-    // or cut, so rounding never makes a click.
-    queue_ = std::make_unique<PcmQueue>(frameBytes, bytesPerSecond / 100);
 }
 
 namespace {
@@ -156,7 +154,6 @@ public:
     }
     // Qt's sound-server sink reports what the server has played, net of its latency.
     qint64 ProcessedUSecs() const override { return sink_.processedUSecs(); }
-    QObject* Context() override { return &sink_; }
 
 private:
     QAudioSink sink_;
@@ -171,31 +168,47 @@ std::unique_ptr<SoundOutput> SoundOutput::Open(const QAudioFormat& format)
     // The device keeps its own buffer size: sound is placed on the device's stream where it has to
     // sound and the clock follows what was played, so the buffer's depth costs no sync, and a
     // buffer too short for the sound server starves it.
-    return Over(std::make_unique<QtSoundSink>(device, format), format);
+    return Over([device, format] { return std::make_unique<QtSoundSink>(device, format); }, format);
 }
 
-std::unique_ptr<SoundOutput> SoundOutput::Over(std::unique_ptr<SoundSink> sink, const QAudioFormat& format)
+std::unique_ptr<SoundOutput> SoundOutput::Over(SinkMaker makeSink, const QAudioFormat& format)
 {
-    if (!sink || !format.isValid()) return nullptr;
+    if (!makeSink || !format.isValid()) return nullptr;
     std::unique_ptr<SoundOutput> out(new SoundOutput(static_cast<std::size_t>(format.bytesPerFrame()), format.bytesForDuration(1'000'000)));
-    out->queue_->open(QIODevice::ReadOnly);
-    out->sink_ = std::move(sink);
+    // A thread of its own: Qt's sink pulls on timers of the thread it lives on, so on the GUI
+    // thread a stalled window (a modal dialog, a long call) would leave the device without sound.
+    out->thread_ = std::make_unique<DeviceThread>(QStringLiteral("sound device"));
     SoundOutput* self = out.get();
-    out->queue_->afterRead = [self] { self->TakeReading(); };
-    // Readings also between the device's pulls, so the clock has fresh ones to follow.
-    out->readingTimer_ = std::make_unique<QTimer>();
-    out->readingTimer_->setInterval(10);
-    QObject::connect(out->readingTimer_.get(), &QTimer::timeout, [self] { self->TakeReading(); });
-    out->readingTimer_->start();
-    out->sink_->Start(out->queue_.get());
+    self->thread_->Run([self, &makeSink] {
+        // Blocks within 10 ms of their place are joined to what sounds before them rather than
+        // spaced or cut, so rounding never makes a click.
+        self->queue_ = std::make_unique<PcmQueue>(self->frameBytes_, self->bytesPerSecond_ / 100);
+        self->queue_->open(QIODevice::ReadOnly);
+        self->sink_ = makeSink();
+        if (!self->sink_) return;
+        self->queue_->afterRead = [self] { self->TakeReading(); };
+        // Readings also between the device's pulls, so the clock has fresh ones to follow.
+        self->readingTimer_ = std::make_unique<QTimer>();
+        self->readingTimer_->setInterval(10);
+        QObject::connect(self->readingTimer_.get(), &QTimer::timeout, [self] { self->TakeReading(); });
+        self->readingTimer_->start();
+        self->sink_->Start(self->queue_.get());
+    });
+    if (!out->sink_) return nullptr;
     return out;
 }
 
 SoundOutput::~SoundOutput()
 {
-    if (queue_) queue_->afterRead = nullptr;  // a last pull while the device stops reads nothing of ours
-    if (readingTimer_) readingTimer_->stop();
-    if (sink_) sink_->Stop();
+    if (!thread_) return;
+    thread_->Run([this] {
+        if (queue_) queue_->afterRead = nullptr;  // a last pull while the device stops reads nothing of ours
+        readingTimer_.reset();
+        if (sink_) sink_->Stop();
+        sink_.reset();
+        queue_.reset();
+    });
+    thread_.reset();
 }
 
 void SoundOutput::TakeReading()
@@ -220,26 +233,14 @@ REFERENCE_TIME SoundOutput::WrittenTime() const
     return queue_->ReadSoFar() * kUnitsPerSecond / bytesPerSecond_;
 }
 
-namespace {
-// Runs f on the thread the object lives on, at once when that is this thread.
-template <class F>
-void OnObjectThread(QObject* object, F f)
-{
-    if (object->thread() == QThread::currentThread()) f();
-    else QMetaObject::invokeMethod(object, f, Qt::QueuedConnection);
-}
-}  // namespace
-
 void SoundOutput::Suspend()
 {
-    SoundSink* sink = sink_.get();
-    OnObjectThread(sink->Context(), [sink] { sink->Suspend(); });
+    thread_->Run([this] { sink_->Suspend(); });
 }
 
 void SoundOutput::Resume()
 {
-    SoundSink* sink = sink_.get();
-    OnObjectThread(sink->Context(), [sink] { sink->Resume(); });
+    thread_->Run([this] { sink_->Resume(); });
 }
 
 }  // namespace kestrine::platform

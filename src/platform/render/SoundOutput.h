@@ -1,9 +1,9 @@
 #pragma once
 // Decoded PCM to the default sound device. The streaming thread pushes blocks of samples, each
 // placed at the byte of the device's stream where it has to sound (or straight after what is
-// queued); the device pulls from the queue on the GUI thread and gets silence wherever nothing is
-// placed (paused, between seeks, before a block's place), so it never stalls and its count of
-// bytes played stays a clock.
+// queued); the device pulls from the queue on a thread of its own, so a busy GUI thread never
+// starves it, and gets silence wherever nothing is placed (paused, between seeks, before a
+// block's place), so it never stalls and its count of bytes played stays a clock.
 #include "platform/com/Types.h"
 #include "platform/render/AudioClock.h"
 
@@ -21,6 +21,8 @@
 class QTimer;
 
 namespace kestrine::platform {
+
+class DeviceThread;
 
 class PcmQueue final : public QIODevice {
 public:
@@ -74,7 +76,7 @@ private:
 };
 
 // What the output needs of a sound device: Qt's audio sink, or a stand-in that plays to nowhere.
-// Lives on the GUI thread; every call is made there.
+// Made, called and destroyed on the output's own thread.
 class SoundSink {
 public:
     virtual ~SoundSink() = default;
@@ -85,16 +87,15 @@ public:
     virtual void Resume() = 0;
     // Device time played since Start, in microseconds.
     virtual qint64 ProcessedUSecs() const = 0;
-    // The object whose thread the calls must be made on.
-    virtual QObject* Context() = 0;
 };
 
 class SoundOutput {
 public:
     // Null when there is no output device or it cannot play the format. Only on the GUI thread.
     static std::unique_ptr<SoundOutput> Open(const QAudioFormat& format);
-    // Over a given device (a stand-in in tests). Only on the GUI thread.
-    static std::unique_ptr<SoundOutput> Over(std::unique_ptr<SoundSink> sink, const QAudioFormat& format);
+    // Over the device makeSink gives (a stand-in in tests), made on the output's own thread.
+    using SinkMaker = std::function<std::unique_ptr<SoundSink>()>;
+    static std::unique_ptr<SoundOutput> Over(SinkMaker makeSink, const QAudioFormat& format);
     ~SoundOutput();
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
@@ -107,12 +108,12 @@ public:
     }
     void Clear() { queue_->Clear(); }
     void Shift(std::int64_t delta) { queue_->Shift(delta); }
-    // Stops and restarts the device's playing (queued sound stays); marshalled to the GUI thread.
+    // Stops and restarts the device's playing (queued sound stays); done on the device's thread.
     void Suspend();
     void Resume();
 
-    // The latest reading of what the device has played, taken on the GUI thread; nullopt before
-    // the device has been read.
+    // The latest reading of what the device has played, taken on the device's thread; nullopt
+    // before the device has been read.
     std::optional<PlayedReading> Reading() const;
     // Device time handed to the device so far (played or still in its buffers).
     REFERENCE_TIME WrittenTime() const;
@@ -121,10 +122,14 @@ public:
 
 private:
     SoundOutput(std::size_t frameBytes, std::int64_t bytesPerSecond);
-    void TakeReading();  // GUI thread
+    void TakeReading();  // device thread
 
     const std::size_t frameBytes_;
     const std::int64_t bytesPerSecond_;
+    // Its work never waits for a lock a caller may hold (it takes only the queue's, the readings'
+    // and the renderer's clock and observer locks), so calls may wait for it holding theirs.
+    std::unique_ptr<DeviceThread> thread_;
+    // Made, used and destroyed on thread_ (the queue is filled from any thread through its lock).
     std::unique_ptr<PcmQueue> queue_;
     std::unique_ptr<SoundSink> sink_;
     std::unique_ptr<QTimer> readingTimer_;

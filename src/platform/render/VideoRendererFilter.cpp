@@ -29,6 +29,7 @@ void OnWidgetThread(QWidget* w, F f)
 
 VideoRendererFilter::VideoRendererFilter(Kind kind) : MemoryRenderer(MEDIATYPE_Video, {MEDIASUBTYPE_RGB32}), kind_(kind)
 {
+    SetDropsLateFrames(true);  // a picture shown late is worse than one not shown
     widget_ = new RendererWidget(frames_);  // top-level until an owner takes it; deleted in the destructor
     widget_->setWindowTitle(QString::fromStdU16String(caption_));
     widget_->resize(320, 240);
@@ -80,6 +81,27 @@ void VideoRendererFilter::Present(const Frame& frame)
     if (!layout) return;
     QImage image = PictureImage(frame.data, *layout);
     if (image.isNull()) return;  // a short sample is dropped, never read past
+    frames_->Store(std::move(image));
+}
+
+// A top-down picture, as the decoders give, is painted straight from the frame's bytes, which the
+// image keeps alive; other layouts are converted by Present.
+void VideoRendererFilter::PresentKept(const std::shared_ptr<const Frame>& frame)
+{
+    std::optional<VideoInfo> layout;
+    {
+        std::lock_guard lock(layoutMutex_);
+        layout = layout_;
+    }
+    if (!layout || !layout->topDown || layout->bitCount != 32 || layout->compression != 0 || frame->data.size() < layout->PictureBytes()) {
+        Present(*frame);
+        return;
+    }
+    using Kept = std::shared_ptr<const Frame>;
+    auto kept = std::make_unique<Kept>(frame);
+    QImage image(frame->data.data(), layout->width, layout->height, static_cast<qsizetype>(layout->Stride()), QImage::Format_RGB32,
+                 [](void* p) { delete static_cast<Kept*>(p); }, kept.get());
+    kept.release();  // the image owns it now and lets it go with its last copy
     frames_->Store(std::move(image));
 }
 

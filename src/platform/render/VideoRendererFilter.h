@@ -44,6 +44,7 @@ public:
 protected:
     void* QueryExtraInterface(REFIID riid) override;
     void Present(const Frame& frame) override;
+    void PresentKept(const std::shared_ptr<const Frame>& frame) override;
     HRESULT PinConnected(Pin& pin) override;
     HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) override;
 

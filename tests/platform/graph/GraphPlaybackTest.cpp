@@ -100,6 +100,27 @@ TEST_F(Playback, PositionFollowsTheClockWhileRunningAndStandsWhilePaused)
     EXPECT_EQ(PresentedFrame(), 20);
 }
 
+TEST_F(Playback, ARendererThatDropsLateFramesShowsOnlyWhatIsDue)
+{
+    BuildPlayback(50, 10);
+    video->SetDropsLateFrames(true);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(PresentedFrame(), 0);
+    // The clock leaps 15 frames ahead: frame 14, late by just its length, and frame 15, due, are shown.
+    clock->Advance(FilterGraphStartLatencyForTests() + 15 * kFrame);
+    ASSERT_TRUE(video->WaitForPresentedCount(3, 5000));
+    EXPECT_EQ(PresentedFrame(), 15);
+    EXPECT_NEAR(Position(), 1.5, 1e-9);
+    EXPECT_EQ(video->DroppedCount(), 13u);
+    // Frames that come on time are all shown.
+    for (std::uint64_t shown = 4; shown <= 6; ++shown) {
+        clock->Advance(kFrame);
+        ASSERT_TRUE(video->WaitForPresentedCount(shown, 5000));
+    }
+    EXPECT_EQ(PresentedFrame(), 18);
+    EXPECT_EQ(video->DroppedCount(), 13u);
+}
+
 TEST_F(Playback, SeekWhilePlayingGoesOnFromTheNewPlace)
 {
     BuildPlayback(50, 10);

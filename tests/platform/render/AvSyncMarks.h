@@ -95,6 +95,13 @@ public:
         return out;
     }
 
+    void Clear()
+    {
+        std::lock_guard lock(mutex_);
+        flashes_.clear();
+        tones_.clear();
+    }
+
     std::string Describe() const
     {
         std::lock_guard lock(mutex_);

@@ -3,11 +3,13 @@
 // ticks at real-time pace, keeps a buffer of its own (so what it pulls sounds `latency` later),
 // reports what it has played in 10 ms steps, stops while suspended, and notes, by the system's
 // monotonic clock, when each tone burst it plays really sounds: the truth the renderer's own
-// bookkeeping is checked against.
+// bookkeeping is checked against. Like a real device it runs dry when its ticks come late (the
+// thread it lives on is held up) and counts the silence it had to make up.
 #include "platform/render/SoundOutput.h"
 
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +26,7 @@ public:
         std::mutex mutex;
         std::vector<double> toneSounded;  // steady-clock seconds each burst began to sound
         int suspends = 0;
+        int underruns = 0;  // 10 ms blocks of silence made up because the device's own buffer ran dry
     };
 
     SimulatedSoundSink(int bytesPerSecond, int frameBytes, std::chrono::milliseconds latency, std::shared_ptr<Shared> shared)
@@ -37,6 +40,7 @@ public:
         source_ = source;
         last_ = Now();
         running_ = true;
+        Tick();  // its buffer filled before it starts to play
         timer_.start(5);
     }
     void Stop() override
@@ -61,7 +65,6 @@ public:
         const double played = playedSeconds_;
         return static_cast<qint64>(played * 100) * 10'000;  // 10 ms steps, as a device that plays in periods
     }
-    QObject* Context() override { return &timer_; }
 
 private:
     static double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
@@ -72,6 +75,11 @@ private:
         const double now = Now();
         playedSeconds_ += now - last_;
         last_ = now;
+        if (const auto dry = static_cast<std::int64_t>(playedSeconds_ * bytesPerSecond_) - pulled_; dry > 0) {
+            const std::int64_t block = std::max(bytesPerSecond_ / 100, 1);
+            std::lock_guard lock(shared_->mutex);
+            shared_->underruns += static_cast<int>((dry + block - 1) / block);
+        }
         // Sound pulled earlier sounds as play passes it.
         while (!onsets_.empty() && onsets_.front() <= playedSeconds_) {
             const double sounded = now - (playedSeconds_ - onsets_.front());
