@@ -46,14 +46,15 @@ int Run(const std::vector<std::string>& args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::filesystem::path Make(const std::filesystem::path& dir, int w, int h, int seconds)
+// A testsrc2 file of `seconds` at 25 frames a second with a keyframe every `gop` frames.
+std::filesystem::path Make(const std::filesystem::path& dir, int w, int h, int seconds, int gop = 50)
 {
-    const auto file = dir / ("wmv8-" + std::to_string(w) + "x" + std::to_string(h) + "-" + std::to_string(seconds) + "s.wmv");
-    if (std::filesystem::exists(file)) return file;
     const std::string size = std::to_string(w) + "x" + std::to_string(h);
+    const auto file = dir / ("wmv8-" + size + "-" + std::to_string(seconds) + "s" + (gop == 50 ? "" : "-gop" + std::to_string(gop)) + ".wmv");
+    if (std::filesystem::exists(file)) return file;
     Run({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=25:duration=" + std::to_string(seconds), "-f", "lavfi",
-         "-i", "sine=frequency=440:duration=" + std::to_string(seconds), "-c:v", "wmv2", "-g", "50", "-b:v", "2M", "-c:a", "wmav2", "-b:a", "128k",
-         file.string()});
+         "-i", "sine=frequency=440:duration=" + std::to_string(seconds), "-c:v", "wmv2", "-g", std::to_string(gop), "-b:v", "2M", "-c:a", "wmav2",
+         "-b:a", "128k", file.string()});
     return file;
 }
 
@@ -78,6 +79,43 @@ double Percentile(std::vector<double> v, double p)
     return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
 }
 
+// Sixty paused seeks to random times, each against ffmpeg decoding the one frame at that time.
+bool PausedSeeks(const std::filesystem::path& file, const std::string& name, const std::string& peerName)
+{
+    Graph g;
+    if (!g.Open(file)) {
+        std::fprintf(stderr, "cannot render %s\n", file.c_str());
+        return false;
+    }
+    REFTIME duration = 0;
+    g.position->get_Duration(&duration);
+    const auto spanMs = static_cast<unsigned>(std::max(1.0, duration - 2) * 1000);
+    g.control->Pause();
+    std::vector<double> ours;
+    std::vector<double> peers;
+    unsigned seed = 12345;
+    for (int i = 0; i < 60; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const double t = (seed >> 8) % spanMs / 1000.0;
+        const auto start = Clock::now();
+        const HRESULT hr = g.position->put_CurrentPosition(t);
+        ours.push_back(Ms(Clock::now() - start));
+        if (hr != S_OK) std::fprintf(stderr, "seek to %.3f answered 0x%08X\n", t, static_cast<unsigned>(hr));
+        if (i % 6 == 0) {  // the peer is a process per seek; fewer samples keep the run short
+            const auto p = Clock::now();
+            char ts[32];
+            std::snprintf(ts, sizeof ts, "%.3f", t);
+            Run({"ffmpeg", "-v", "error", "-threads", "1", "-ss", ts, "-i", file.string(), "-frames:v", "1", "-an", "-f", "null", "-"});
+            peers.push_back(Ms(Clock::now() - p));
+        }
+    }
+    g.control->Stop();
+    std::printf("BENCH %s_median %.1f ms\n", name.c_str(), Percentile(ours, 0.5));
+    std::printf("BENCH %s_p95 %.1f ms\n", name.c_str(), Percentile(ours, 0.95));
+    std::printf("BENCH %s_median %.1f ms\n", peerName.c_str(), Percentile(peers, 0.5));
+    return true;
+}
+
 void PinToOneCore()
 {
     cpu_set_t set;
@@ -95,36 +133,9 @@ int main(int argc, char** argv)
     CoInitialize(nullptr);
     PinToOneCore();  // child processes inherit it, so ffmpeg runs on the same single core
 
-    // Paused seeks.
-    const auto seekFile = Make(dir, 640, 480, 60);
-    Graph g;
-    if (!g.Open(seekFile)) {
-        std::fprintf(stderr, "cannot render %s\n", seekFile.c_str());
-        return 1;
-    }
-    g.control->Pause();
-    std::vector<double> ours;
-    std::vector<double> peers;
-    unsigned seed = 12345;
-    for (int i = 0; i < 60; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const double t = (seed >> 8) % 58000 / 1000.0;
-        const auto start = Clock::now();
-        const HRESULT hr = g.position->put_CurrentPosition(t);
-        ours.push_back(Ms(Clock::now() - start));
-        if (hr != S_OK) std::fprintf(stderr, "seek to %.3f answered 0x%08X\n", t, static_cast<unsigned>(hr));
-        if (i % 6 == 0) {  // the peer is a process per seek; fewer samples keep the run short
-            const auto p = Clock::now();
-            char ts[32];
-            std::snprintf(ts, sizeof ts, "%.3f", t);
-            Run({"ffmpeg", "-v", "error", "-threads", "1", "-ss", ts, "-i", seekFile.string(), "-frames:v", "1", "-an", "-f", "null", "-"});
-            peers.push_back(Ms(Clock::now() - p));
-        }
-    }
-    g.control->Stop();
-    std::printf("BENCH media_paused_seek_median %.1f ms\n", Percentile(ours, 0.5));
-    std::printf("BENCH media_paused_seek_p95 %.1f ms\n", Percentile(ours, 0.95));
-    std::printf("BENCH ffmpeg_seek_one_frame_median %.1f ms\n", Percentile(peers, 0.5));
+    // Paused seeks, in groups of two seconds and in groups of ten at 1280x720.
+    if (!PausedSeeks(Make(dir, 640, 480, 60), "media_paused_seek", "ffmpeg_seek_one_frame")) return 1;
+    if (!PausedSeeks(Make(dir, 1280, 720, 60, 250), "media_paused_seek_720p_10s_gop", "ffmpeg_seek_720p_10s_gop_one_frame")) return 1;
 
     // Decoding whole files as fast as they decode: no clock, so renderers take frames as they come.
     for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1280, 720}}) {

@@ -118,6 +118,28 @@ TEST_F(DecodedPlayback, PresentsTheDecodedFrameAtEverySeek)
     }
 }
 
+// One keyframe in ten seconds: a seek near the end of the group decodes from its keyframe, shows
+// only the picture at the time, and sends none of the sound in between.
+TEST_F(DecodedPlayback, ASeekDeepIntoALongGroupShowsTheFrameAtItsTime)
+{
+    kestrine::test::MediaSpec spec;
+    spec.durationSeconds = 11;
+    spec.gopLength = 250;
+    Render(kestrine::test::MakeMedia(spec));
+    ASSERT_TRUE(picture && sound);
+    const auto packets = kestrine::test::ProbePackets(file, "v:0");
+    ASSERT_EQ(control->Pause(), S_OK);
+    const auto shownBefore = picture->PresentedCount();
+    const auto heardBefore = sound->PresentedCount();
+    ASSERT_EQ(position->put_CurrentPosition(9.63), S_OK);
+    std::size_t n = 0;
+    while (n + 1 < packets.size() && packets[n + 1].ptsSeconds <= 9.63 + 1e-6) ++n;
+    EXPECT_NEAR(ShownSeconds(), packets[n].ptsSeconds, 1e-6);
+    EXPECT_LT(MeanDifference(picture->LastPresented()->data, FfmpegFrame(file, static_cast<int>(n))), 2.0);
+    EXPECT_EQ(picture->PresentedCount(), shownBefore + 1);
+    EXPECT_LE(sound->PresentedCount(), heardBefore + 1);  // at most the block the pause holds
+}
+
 TEST_F(DecodedPlayback, PlaysSoundAndPictureToOneCompletion)
 {
     Render(kestrine::test::MakeMedia({}));
