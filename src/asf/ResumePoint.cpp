@@ -24,6 +24,7 @@ struct Seen {
     std::uint32_t objects = 0;
     std::optional<std::uint32_t> latestMs;
     bool advancedAfterFirst = false;  // a later object raised the stream's latest time
+    bool timedByNext = false;         // its objects last until the next one (not audio or commands)
 };
 
 }  // namespace
@@ -47,7 +48,9 @@ std::optional<ResumePoint> FindResumePoint(const AsfFile& file, std::uint8_t vid
     std::map<std::uint8_t, Seen> seen;
     for (const StreamProperties& s : file.Header().streams) {
         if (s.number < 1 || s.number > 127 || seen.count(static_cast<std::uint8_t>(s.number))) return std::nullopt;
-        seen[static_cast<std::uint8_t>(s.number)].stream.number = static_cast<std::uint8_t>(s.number);
+        Seen& entry = seen[static_cast<std::uint8_t>(s.number)];
+        entry.stream.number = static_cast<std::uint8_t>(s.number);
+        entry.timedByNext = s.kind != StreamKind::Audio && s.kind != StreamKind::Command;
     }
     if (!seen.count(videoStream)) return std::nullopt;
 
@@ -140,9 +143,11 @@ std::optional<ResumePoint> FindResumePoint(const AsfFile& file, std::uint8_t vid
             }
         }
         if (!keyFrameFound || !latestStartMs) return std::nullopt;
+        // Every stream must show where its numbering stands, and how long its last object lasts
+        // where that is the time to the next one.
         for (const auto& [number, s] : seen)
-            if (s.objectOpen || (s.objects == 0 && !s.stream.open)) return std::nullopt;
-        if (!seen[videoStream].advancedAfterFirst) return std::nullopt;
+            if (s.objectOpen || (s.objects == 0 && !s.stream.open) || (s.timedByNext && !s.advancedAfterFirst))
+                return std::nullopt;
         // The keyframe must be the one the index names, spanning what the index says it spans.
         const std::uint64_t span = std::min<std::uint64_t>(keyFrameLast - point.packet + 1, 0xFFFF);
         if (span != target.packetCount) return std::nullopt;
