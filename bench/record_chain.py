@@ -6,8 +6,8 @@ editor runs them: the 1st cuts its span into temp0; the k-th cuts into temp(2k-3
 previous result temp(2k-4) and that segment into temp(2k-2). The time of a Record is its cut plus
 its join; each Record starts after a sync, and of --runs chains the best time of each Record is
 kept. The join's first input keeps its bytes, which the kernel copies (into blocks shared with
-that input where the file system can share them, so its type is printed too); it is still read
-once to account for its objects. Prints BENCH lines.
+that input where the file system can share them, so its type is printed too), and reads only its
+last seconds. Prints BENCH lines.
 
     bench/record_chain.py [--asfbin PATH] [--runs N] [--work DIR] [FILE]
 """

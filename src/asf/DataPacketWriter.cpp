@@ -258,6 +258,14 @@ std::uint64_t DataPacketWriter::AddExternal(std::uint32_t& sendTime, std::uint16
     return packetsBegun_++;
 }
 
+void DataPacketWriter::SkipExternal(std::uint64_t count, std::uint32_t lastSendTime)
+{
+    if (finished_ || !Idle()) throw std::logic_error("data packet writer not drained before packets made elsewhere");
+    if (count == 0) return;
+    lastSendTime_ = std::max(lastSendTime, lastSendTime_);
+    packetsBegun_ += count;
+}
+
 void DataPacketWriter::ContinueObject(std::uint8_t stream, std::uint32_t number, std::uint32_t size,
                                       std::uint32_t nextOffset)
 {

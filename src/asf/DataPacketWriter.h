@@ -98,6 +98,8 @@ public:
     // Numbers a packet made elsewhere that the caller emits right after the ones emitted here (Idle
     // must hold). Its send time is raised, where needed, to the one before it.
     std::uint64_t AddExternal(std::uint32_t& sendTime, std::uint16_t duration);
+    // Numbers `count` packets made elsewhere at once, the last of them sent at lastSendTime.
+    void SkipExternal(std::uint64_t count, std::uint32_t lastSendTime);
     // A media object whose first `nextOffset` bytes went out elsewhere continues here.
     void ContinueObject(std::uint8_t stream, std::uint32_t number, std::uint32_t size, std::uint32_t nextOffset);
 

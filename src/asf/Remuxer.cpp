@@ -14,6 +14,7 @@
 #include "asf/KnownGuids.h"
 #include "asf/MediaObjects.h"
 #include "asf/PacketReader.h"
+#include "asf/ResumePoint.h"
 #include "asf/SimpleIndexWriter.h"
 #include "asf/SpanSearch.h"
 
@@ -118,6 +119,8 @@ private:
                 const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
                 std::vector<Assembly>& assembly);
     void ContinuePassed(const Payload& pl, std::span<const std::uint8_t> packet);
+    // Copies the first input unread up to its resume point, if it has one; returns where to read on.
+    std::uint64_t SkipOwnFirstInput(const AsfFile& file);
     void PacketEmitted(std::uint64_t number, std::uint32_t sendTime);
     void ObjectBegins(std::uint8_t stream, std::uint32_t presentationMs, std::uint32_t bytes, std::int64_t shiftMs);
     void ExtendEnd(std::optional<std::uint32_t> sourceEndMs, std::int64_t shiftMs);
@@ -144,6 +147,7 @@ private:
     std::map<std::uint64_t, std::vector<std::size_t>> markersByPacket_;
     std::uint64_t packetsEmitted_ = 0;
     std::vector<PassedObject> passed_ = std::vector<PassedObject>(128);
+    bool firstKeepsTimes_ = false;  // the first input's packets keep their times and places
 };
 
 RemuxResult RemuxRun::Run()
@@ -191,8 +195,10 @@ void RemuxRun::Begin()
     plan.span = sources_.front().span;
     const RemuxSource& front = sources_.front();
     if (front.firstPacket == 0 && !front.alignToPrevious && !front.startOnKeyframe && front.span.shiftMs == 0 &&
-        front.span.fromMs <= 0 && front.span.toMs == std::numeric_limits<std::int64_t>::max())
+        front.span.fromMs <= 0 && front.span.toMs == std::numeric_limits<std::int64_t>::max()) {
         plan.packetsAlignedWith = first_->Data().packetsOffset;
+        firstKeepsTimes_ = true;
+    }
     for (std::size_t i = 1; i < sources_.size(); ++i) plan.laterInputs.push_back({&sources_[i].file->Header(), sources_[i].span});
     header_ = BuildHeader(h, plan);
     markerPlaced_.assign(header_.Markers().size(), false);
@@ -527,6 +533,47 @@ void RemuxRun::ContinuePassed(const Payload& pl, std::span<const std::uint8_t> p
     }
 }
 
+std::uint64_t RemuxRun::SkipOwnFirstInput(const AsfFile& file)
+{
+    // Only a join's: a copy reads its input anyway. Markers would need the packets' send times.
+    if (!options_.resumeOwnFirstInput || sources_.size() < 2 || !firstKeepsTimes_ || !header_.Markers().empty())
+        return sources_.front().firstPacket;
+    std::optional<std::uint8_t> video;
+    for (const auto& [number, s] : streams_) {
+        if (s.properties->kind != StreamKind::Video) continue;
+        if (video || !s.index) return sources_.front().firstPacket;
+        video = number;
+    }
+    if (!video) return sources_.front().firstPacket;
+    const std::optional<ResumePoint> point = FindResumePoint(file, *video);
+    if (!point) return sources_.front().firstPacket;
+    for (const ResumePoint::Stream& rs : point->streams)
+        if (!streams_.count(rs.number)) return sources_.front().firstPacket;
+
+    out_.WriteRangeOf(file.File(), file.Data().packetsOffset, point->packet * file.Data().packetSize);
+    writer_->SkipExternal(point->packet, point->sendTimeBefore);
+    packetsEmitted_ = point->packet;
+    result_.packetsPassedOn += point->packet;
+    result_.packetsCopiedUnread = point->packet;
+    wroteAny_ = true;
+    for (const ResumePoint::Stream& rs : point->streams) {
+        streams_.at(rs.number).nextNumber = rs.nextNumber;
+        if (!rs.open) continue;
+        PassedObject& p = passed_[rs.number];
+        p.open = true;
+        p.sourceNumber = rs.open->number;
+        p.size = rs.open->size;
+        p.received = rs.open->received;
+        p.presentationMs = rs.open->presentationMs;
+        p.keyFrame = rs.open->keyFrame;
+        p.number = rs.open->number;
+        p.outMs = rs.open->presentationMs;
+        p.firstPacket = point->packet - 1;  // not a keyframe: only the index would need where it began
+    }
+    streams_.at(*video).index->Resume(point->indexEntries, point->keyFrameTime - 1);
+    return point->packet;
+}
+
 void RemuxRun::CopySource(std::size_t index)
 {
     const RemuxSource& source = sources_[index];
@@ -549,14 +596,15 @@ void RemuxRun::CopySource(std::size_t index)
     std::vector<Assembly> assembly(128);
     std::vector<bool> declared(128, false);
     for (const auto& [number, state] : streams_) declared[number] = true;
-    PacketReader reader(file, source.firstPacket, 1u << 20);
+    const std::uint64_t firstPacket = index == 0 ? SkipOwnFirstInput(file) : source.firstPacket;
+    PacketReader reader(file, firstPacket, 1u << 20);
     PacketView packet;
     ParsedPacket parsed;
     const bool bounded = source.span.toMs != std::numeric_limits<std::int64_t>::max();
     // Progress is counted against the packet where reading will stop: the file's end, or about where
     // the span ends.
     const std::uint64_t end = bounded && options_.progress ? FirstPacketSentFrom(file, source.span.toMs) : file.Data().packetCount;
-    const std::uint64_t total = end > source.firstPacket ? end - source.firstPacket : 0;
+    const std::uint64_t total = end > firstPacket ? end - firstPacket : 0;
     std::uint64_t seen = 0;
     bool fileEnded = true;
 
@@ -737,6 +785,18 @@ void RemuxRun::Finish()
 }
 
 }  // namespace
+
+void OutputSink::WriteRangeOf(const InputFile& file, std::uint64_t offset, std::uint64_t size)
+{
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, 1u << 20)));
+    while (size > 0) {
+        const std::span<std::uint8_t> part(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size())));
+        file.ReadExactlyAt(offset, part, "data packets");
+        Write(part);
+        offset += part.size();
+        size -= part.size();
+    }
+}
 
 RemuxResult Remux(const std::vector<RemuxSource>& sources, OutputSink& out, const RemuxOptions& options)
 {

@@ -8,6 +8,9 @@
 //   RemuxOptions options;  options.writeIndex = true;
 //   RemuxResult r = Remux({src}, sink, options);
 //
+// A join's first input written by this engine is copied unread up to a keyframe near its end, and
+// what the run needs of the part not read comes from its index and the packets after (ResumePoint.h).
+//
 // What is written: the first input's header (HeaderWriter.h), a Data Object, and a
 // Simple Index Object for every video stream unless writeIndex is false. Each input contributes its
 // whole media objects whose presentation time lies in its span, in its own order, with the span's
@@ -50,6 +53,8 @@ public:
         (void)offset;
         Write(bytes);
     }
+    // Appends the `size` bytes of `file` at `offset`, read from there or copied within the kernel.
+    virtual void WriteRangeOf(const InputFile& file, std::uint64_t offset, std::uint64_t size);
 };
 
 struct RemuxSource {
@@ -63,6 +68,9 @@ struct RemuxSource {
 
 struct RemuxOptions {
     bool writeIndex = true;
+    // A join's first input that this engine wrote (ResumePoint.h) is copied unread up to near its
+    // end and read from there; the output is the same as when it is read whole.
+    bool resumeOwnFirstInput = true;
     // Called now and then with the share of the work done over all inputs (0..1).
     std::function<void(double)> progress;
 };
@@ -88,6 +96,8 @@ struct RemuxResult {
     std::uint64_t sendTimeConflicts = 0;
     std::uint64_t indexes = 0;               // Simple Index Objects written
     std::uint64_t packetsPassedOn = 0;       // source packets written as they were, times and numbers patched
+    std::uint64_t packetsCopiedUnread = 0;   // of them, the first input's copied without being read:
+                                             // the object counts leave their objects out
     std::string firstDamage;
 
     std::int64_t DurationMs() const

@@ -47,6 +47,14 @@ void SimpleIndexWriter::AddKeyframe(std::uint64_t presentationTime, std::uint64_
     last_ = Keyframe{presentationTime, entry};
 }
 
+void SimpleIndexWriter::Resume(std::vector<SimpleIndexEntry> entries, std::uint64_t lastKeyframeTime)
+{
+    if (finished_ || last_) throw std::logic_error("simple index resumed after keyframes were added");
+    entries_ = std::move(entries);
+    for (const SimpleIndexEntry& e : entries_) maximumPacketCount_ = std::max<std::uint32_t>(maximumPacketCount_, e.packetCount);
+    last_ = Keyframe{lastKeyframeTime, entries_.empty() ? SimpleIndexEntry{} : entries_.back()};
+}
+
 void SimpleIndexWriter::Finish(std::uint64_t endTime)
 {
     if (finished_) throw std::logic_error("simple index finished twice");

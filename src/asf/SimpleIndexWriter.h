@@ -36,6 +36,10 @@ public:
     // Throws std::out_of_range for packet numbers beyond the index's 32 bits or last < first.
     void AddKeyframe(std::uint64_t presentationTime, std::uint64_t firstPacket, std::uint64_t lastPacket);
 
+    // Continues an index whose entries before some keyframe are known, the keyframe before it having
+    // come at lastKeyframeTime: the next keyframe added must be later than that.
+    void Resume(std::vector<SimpleIndexEntry> entries, std::uint64_t lastKeyframeTime);
+
     // Adds the entries up to and including endTime. Throws std::logic_error when called twice.
     void Finish(std::uint64_t endTime);
 

@@ -22,6 +22,10 @@ public:
     {
         file_.CopyRange(file.Descriptor(), offset, bytes.size());
     }
+    void WriteRangeOf(const asf::InputFile& file, std::uint64_t offset, std::uint64_t size) override
+    {
+        file_.CopyRange(file.Descriptor(), offset, size);
+    }
 
 private:
     AtomicOutputFile& file_;
@@ -94,6 +98,8 @@ asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::Remux
           std::to_string(result.packets) + " packets of " + std::to_string(result.packetSize) + " bytes, " +
           std::to_string(result.fileSize) + " bytes, " +
           (result.indexes ? std::to_string(result.indexes) + " index(es)" : std::string("no index")));
+    if (result.packetsCopiedUnread)
+        streams += " (objects counted from packet " + std::to_string(result.packetsCopiedUnread) + " on)";
     print("Streams: " + streams);
     for (const asf::RemuxSource& source : sources)
         if (source.file->Data().truncated)

@@ -6,6 +6,7 @@
 
 #include "CutJoinSupport.h"
 #include "asf/AsfReader.h"
+#include "asf/KnownGuids.h"
 #include "asf/Remuxer.h"
 #include "asf/SpanSearch.h"
 #include "support/TestMedia.h"
@@ -65,6 +66,65 @@ TEST(PassOnTest, AJoinPassesOnMostPacketsAndKeepsItsFirstInputsBytes)
     const auto writtenPackets = Packets(writtenBytes, w).first(firstPackets.size());
     EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), writtenPackets.begin()));
     EXPECT_EQ(Packets(writtenBytes, w).size(), Packets(sink.bytes, j).size());
+}
+
+// The bytes of a written file with what differs on every run (its file ID and creation date) zeroed.
+std::vector<std::uint8_t> WithoutRunIdentity(std::vector<std::uint8_t> bytes, const asf::Guid& fileId)
+{
+    auto zero = [&bytes](const asf::Guid& g, std::size_t after, std::size_t length) {
+        for (auto at = std::search(bytes.begin(), bytes.end(), g.bytes.begin(), g.bytes.end()); at != bytes.end();
+             at = std::search(at + 1, bytes.end(), g.bytes.begin(), g.bytes.end()))
+            std::fill_n(at + static_cast<std::ptrdiff_t>(after), length, 0);
+    };
+    zero(fileId, 0, 16);
+    zero(asf::guids::kFileProperties, 48, 8);
+    return bytes;
+}
+
+// A Record chain's joins: each result, joined to the next segment, is read only from near its end,
+// and every join still writes what reading all of it gives.
+TEST(PassOnTest, AJoinReadingItsOwnFirstInputFromNearItsEndWritesWhatAWholeReadWrites)
+{
+    test::MediaSpec spec;
+    spec.durationSeconds = 9.0;
+    const fs::path source = test::MakeMedia(spec);
+    const fs::path dir = test::FreshTestDir();
+    fs::path result = dir / "segment0.wmv";
+    ASSERT_EQ(RunAsfbin({"-i", source.string(), "-o", result.string(), "-start", "0", "-stop", "3", "-y"}).exitCode, 0);
+    std::uint64_t resumed = 0;
+    for (int k = 1; k <= 4; ++k) {
+        const fs::path segment = dir / ("segment" + std::to_string(k) + ".wmv");
+        const fs::path joined = dir / ("joined" + std::to_string(k) + ".wmv");
+        const std::string from = std::to_string(13 * k / 10) + "." + std::to_string(13 * k % 10);
+        const std::string to = std::to_string(13 * k / 10 + 2) + "." + std::to_string(13 * k % 10);
+        ASSERT_EQ(RunAsfbin({"-i", source.string(), "-o", segment.string(), "-start", from, "-stop", to, "-y"}).exitCode, 0);
+        const test::ProgramResult r = RunAsfbin({"-i", result.string(), "-i", segment.string(), "-o", joined.string(), "-y"});
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+
+        const asf::AsfFile a = asf::AsfFile::Open(result);
+        const asf::AsfFile b = asf::AsfFile::Open(segment);
+        asf::RemuxSource sa, sb;
+        sa.file = &a;
+        sb.file = &b;
+        sb.alignToPrevious = true;
+        sb.earliestPresentationMs = asf::EarliestPresentationMs(b);
+        asf::RemuxOptions whole;
+        whole.resumeOwnFirstInput = false;
+        MemorySink wholeSink, resumedSink;
+        const asf::RemuxResult w = asf::Remux({sa, sb}, wholeSink, whole);
+        const asf::RemuxResult f = asf::Remux({sa, sb}, resumedSink, {});
+        resumed += f.packetsCopiedUnread;
+        EXPECT_EQ(f.inputEndMs, w.inputEndMs) << k;
+
+        const asf::AsfFile out = asf::AsfFile::Open(joined);
+        test::WriteFileBytes(dir / "whole.wmv", wholeSink.bytes);
+        EXPECT_TRUE(WithoutRunIdentity(test::ReadFileBytes(joined), out.Data().fileId) ==
+                    WithoutRunIdentity(wholeSink.bytes, asf::AsfFile::Open(dir / "whole.wmv").Data().fileId))
+            << "join " << k;
+        result = joined;
+    }
+    EXPECT_GT(resumed, 0u);
+    ExpectDecodesCleanly(result);
 }
 
 }  // namespace
