@@ -62,8 +62,12 @@ void RendererWidget::paintEvent(QPaintEvent*)
     const QImage image = frames_->Image();
     shown_ = frames_->Generation();
     if (image.isNull()) return;
+    const QRect target = PaintedRect();
+    const QSize device = (QSizeF(target.size()) * devicePixelRatioF()).toSize();
+    frames_->SetPaintSize(device);
+    const QImage fitted = frames_->Fitted(device);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(PaintedRect(), image);
+    painter.drawImage(target, fitted.isNull() ? image : fitted);
 }
 
 bool RendererWidget::event(QEvent* e)
