@@ -77,4 +77,11 @@ std::vector<BYTE> SampleBytes(IMediaSample* sample)
     return n > 0 ? std::vector<BYTE>(p, p + n) : std::vector<BYTE>();
 }
 
+std::vector<BYTE> TakeSampleBytes(IMediaSample* sample)
+{
+    if (auto* own = dynamic_cast<MemorySample*>(sample); own && own->GetActualDataLength() == own->GetSize() && own->GetSize() > 0)
+        return own->TakeData();
+    return SampleBytes(sample);
+}
+
 }  // namespace kestrine::platform

@@ -201,12 +201,13 @@ HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
     sample->GetTime(&frame.start, &frame.stop);
     frame.mediaTime = segmentStart_ + frame.start;
     frame.syncPoint = sample->IsSyncPoint() == S_OK;
-    frame.data = SampleBytes(sample);
     lastStop_ = std::max(lastStop_, frame.stop);
 
+    // The bytes are taken only for a frame that is shown: a late one costs no copy.
     if (state_ == State_Paused && !cued_) {
         // The paused picture: shown now, and held until the graph runs, flushes or stops.
         const REFERENCE_TIME start = frame.start;
+        frame.data = TakeSampleBytes(sample);
         PresentLocked(lock, std::move(frame), true);
         return WaitUntilDue(lock, start) == Wait::Due ? S_OK : S_FALSE;
     }
@@ -215,6 +216,7 @@ HRESULT MemoryRenderer::PinReceive(Pin&, IMediaSample* sample)
         ++dropped_;
         return S_OK;
     }
+    frame.data = TakeSampleBytes(sample);
     PresentLocked(lock, std::move(frame), false);
     return S_OK;
 }
