@@ -303,7 +303,8 @@ std::optional<asf::CutStart> AsfSource::RealKeyframeAtOrBefore(const StreamInfo&
         for (auto p = pictures.rbegin(); p != pictures.rend(); ++p)
             if (probe.IsIntra(p->data).value_or(false))
                 return asf::FindCutStart(*file_, s.number, file_->TimelineMs(p->presentationTimeMs) * kMs, /*atOrBefore=*/true);
-        if (window->packet == 0) return window;  // nothing stands alone: start at the beginning
+        // Nothing stands alone: start at the stream's first picture once the look reaches it.
+        if (window->packet == 0 || from.timeMs * kMs - back < 0) return window;
         back *= 2;
     }
 }
