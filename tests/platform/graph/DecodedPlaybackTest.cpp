@@ -1,5 +1,9 @@
 #include "GraphTestSupport.h"
 
+#include "asf/AsfFile.h"
+#include "asf/DataPacket.h"
+#include "asf/PacketReader.h"
+
 #include "platform/com/WideString.h"
 #include "platform/graph/EventCodes.h"
 #include "platform/graph/FfmpegDecoder.h"
@@ -343,4 +347,34 @@ TEST_F(DecodedPlayback, SeeksFindRealKeyframesWhereTheFileFlagsEveryPicture)
         const QImage expected = kestrine::test::FfmpegFrameAt(sample, ShownSeconds(), shown.size());
         EXPECT_LT(kestrine::test::MeanDifference(shown, expected), 3.0) << t;
     }
+}
+
+// Every picture flagged a keyframe, none of them decodable alone (their bytes zeroed), and the
+// pictures starting two seconds after the sound, so not in the first packet: a seek's look back for
+// a picture that stands alone must end at the stream's first picture (it once doubled its distance
+// until it overflowed).
+TEST_F(DecodedPlayback, ASeekFindingNoPictureThatStandsAloneStartsFromTheFirst)
+{
+    kestrine::test::MediaSpec spec;
+    spec.gopLength = 1;
+    spec.extraOutputArgs = {"-vf", "setpts=PTS+2/TB"};
+    const auto made = kestrine::test::MakeMedia(spec);
+    auto bytes = kestrine::test::ReadFileBytes(made);
+    {
+        const auto asf = kestrine::asf::AsfFile::Open(made);
+        const std::uint16_t videoStream = asf.Header().LowestStream(kestrine::asf::StreamKind::Video)->number;
+        kestrine::asf::PacketReader packets(asf);
+        kestrine::asf::ParsedPacket parsed;
+        for (kestrine::asf::PacketView p; packets.Next(p);) {
+            kestrine::asf::ParseDataPacket(p.bytes, parsed);
+            for (const auto& payload : parsed.payloads)
+                if (payload.streamNumber == videoStream)
+                    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(p.fileOffset + payload.dataOffset), payload.dataLength, 0);
+        }
+    }
+    const auto zeroed = kestrine::test::FreshTestDir() / "zeroed.wmv";
+    kestrine::test::WriteFileBytes(zeroed, bytes);
+    Render(zeroed);
+    ASSERT_EQ(control->Pause(), S_OK);
+    EXPECT_EQ(position->put_CurrentPosition(4.5), S_OK);
 }
