@@ -82,26 +82,6 @@ std::optional<VideoFormat> ParseVideoFormat(std::span<const std::uint8_t> block)
     }
 }
 
-std::optional<AudioFormat> ParseAudioFormat(std::span<const std::uint8_t> block)
-{
-    try {
-        ByteReader r(block, "WAVEFORMATEX");
-        AudioFormat a;
-        a.formatTag = r.U16();
-        a.channels = r.U16();
-        a.samplesPerSecond = r.U32();
-        a.averageBytesPerSecond = r.U32();
-        a.blockAlign = r.U16();
-        a.bitsPerSample = r.U16();
-        if (r.Remaining() >= 2) {
-            std::uint16_t cb = r.U16();
-            a.extra = ToVector(r.Bytes(std::min<std::size_t>(cb, r.Remaining())));
-        }
-        return a;
-    } catch (const FormatError&) {
-        return std::nullopt;
-    }
-}
 
 std::optional<AudioSpread> ParseAudioSpread(std::span<const std::uint8_t> data)
 {
@@ -286,6 +266,27 @@ void ParseHeaderExtension(const RawObject& object, Header& h, std::vector<std::s
 }
 
 }  // namespace
+
+std::optional<AudioFormat> ParseAudioFormat(std::span<const std::uint8_t> block)
+{
+    try {
+        ByteReader r(block, "WAVEFORMATEX");
+        AudioFormat a;
+        a.formatTag = r.U16();
+        a.channels = r.U16();
+        a.samplesPerSecond = r.U32();
+        a.averageBytesPerSecond = r.U32();
+        a.blockAlign = r.U16();
+        a.bitsPerSample = r.U16();
+        if (r.Remaining() >= 2) {
+            std::uint16_t cb = r.U16();
+            a.extra = ToVector(r.Bytes(std::min<std::size_t>(cb, r.Remaining())));
+        }
+        return a;
+    } catch (const FormatError&) {
+        return std::nullopt;
+    }
+}
 
 FileProperties ParseFileProperties(std::span<const std::uint8_t> object)
 {

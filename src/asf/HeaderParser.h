@@ -29,5 +29,7 @@ StreamProperties ParseStreamProperties(std::span<const std::uint8_t> object);
 ExtendedStreamProperties ParseExtendedStreamProperties(std::span<const std::uint8_t> object,
                                                        std::optional<StreamProperties>* embedded = nullptr);
 IndexParameters ParseIndexParameters(std::span<const std::uint8_t> object);
+// A WAVEFORMATEX block (a cbSize larger than the block is cut to it); nothing when shorter than 16 bytes.
+std::optional<AudioFormat> ParseAudioFormat(std::span<const std::uint8_t> block);
 
 }  // namespace kestrine::asf

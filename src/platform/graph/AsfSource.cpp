@@ -53,14 +53,7 @@ std::optional<AM_MEDIA_TYPE> VideoType(const asf::Header& h, const asf::StreamPr
 AM_MEDIA_TYPE AudioType(const asf::StreamProperties& s)
 {
     const asf::AudioFormat& a = *s.audio;
-    WaveFormat w;
-    w.formatTag = a.formatTag;
-    w.channels = a.channels;
-    w.samplesPerSecond = a.samplesPerSecond;
-    w.averageBytesPerSecond = a.averageBytesPerSecond;
-    w.blockAlign = a.blockAlign;
-    w.bitsPerSample = a.bitsPerSample;
-    w.codecData = a.extra;
+    const WaveFormat w{a};
     AM_MEDIA_TYPE t;
     t.majortype = MEDIATYPE_Audio;
     t.subtype = SubtypeFromTag(a.formatTag);

@@ -220,7 +220,7 @@ HRESULT FfmpegDecoder::PinConnected(Pin& pin)
         c->block_align = inSound->blockAlign;
         c->bits_per_coded_sample = inSound->bitsPerSample;
         av_channel_layout_default(&c->ch_layout, inSound->channels > 0 ? inSound->channels : 2);
-        extra = inSound->codecData;
+        extra = inSound->extra;
     }
     if (!extra.empty()) {
         c->extradata = static_cast<std::uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));

@@ -1,6 +1,6 @@
 #include "platform/graph/WaveFormat.h"
 
-#include "asf/ByteReader.h"
+#include "asf/HeaderParser.h"
 #include "asf/ByteWriter.h"
 
 namespace kestrine::platform {
@@ -20,23 +20,13 @@ WaveFormat WaveFormat::Pcm(int channels, int samplesPerSecond, int bitsPerSample
 std::optional<WaveFormat> WaveFormat::Parse(const AM_MEDIA_TYPE& type)
 {
     if (type.formattype != FORMAT_WaveFormatEx) return std::nullopt;
-    try {
-        asf::ByteReader r(type.format, "WAVEFORMATEX");
-        WaveFormat w;
-        w.formatTag = r.U16();
-        w.channels = r.U16();
-        w.samplesPerSecond = r.U32();
-        w.averageBytesPerSecond = r.U32();
-        w.blockAlign = r.U16();
-        w.bitsPerSample = r.U16();
-        if (!r.AtEnd()) {  // a bare WAVEFORMAT (PCM) may end before cbSize
-            const auto extra = r.Bytes(r.U16());
-            w.codecData.assign(extra.begin(), extra.end());
-        }
-        return w;
-    } catch (const asf::FormatError&) {
-        return std::nullopt;
-    }
+    // A bare WAVEFORMAT (PCM) may end before cbSize; otherwise cbSize must fit in the block.
+    const std::vector<BYTE>& block = type.format;
+    if (block.size() < 16 || block.size() == 17) return std::nullopt;
+    if (block.size() > 17 && 18u + (block[16] | (block[17] << 8)) > block.size()) return std::nullopt;
+    const auto parsed = asf::ParseAudioFormat(block);
+    if (!parsed) return std::nullopt;
+    return WaveFormat{*parsed};
 }
 
 std::vector<BYTE> WaveFormat::FormatBlock() const
@@ -49,8 +39,8 @@ std::vector<BYTE> WaveFormat::FormatBlock() const
     w.U32(averageBytesPerSecond);
     w.U16(blockAlign);
     w.U16(bitsPerSample);
-    w.U16(static_cast<std::uint16_t>(codecData.size()));
-    w.Bytes(codecData);
+    w.U16(static_cast<std::uint16_t>(extra.size()));
+    w.Bytes(extra);
     return out;
 }
 

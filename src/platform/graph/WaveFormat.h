@@ -2,6 +2,7 @@
 // WAVEFORMATEX as a value: how an audio stream is coded, with the codec's bytes after it. Filters
 // read and write audio format blocks through this, so a short or lying block is refused instead of
 // read past.
+#include "asf/HeaderObjects.h"
 #include "platform/graph/MediaType.h"
 
 #include <cstdint>
@@ -10,16 +11,9 @@
 
 namespace kestrine::platform {
 
-struct WaveFormat {
+// The fields are the ASF stream's own (`extra`: the cbSize bytes after the fixed 18).
+struct WaveFormat : asf::AudioFormat {
     static constexpr std::uint16_t kPcmTag = 1;
-
-    std::uint16_t formatTag = 0;
-    std::uint16_t channels = 0;
-    std::uint32_t samplesPerSecond = 0;
-    std::uint32_t averageBytesPerSecond = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    std::vector<BYTE> codecData;  // the cbSize bytes after the fixed 18
 
     // Interleaved integer PCM.
     static WaveFormat Pcm(int channels, int samplesPerSecond, int bitsPerSample);
