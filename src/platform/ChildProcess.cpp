@@ -1,5 +1,7 @@
 #include "platform/ChildProcess.h"
 
+#include "asf/UniqueFd.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -60,28 +62,6 @@ private:
     bool ok_ = false;
 };
 
-// Closes a descriptor when it goes out of scope, unless released.
-class OwnedFd {
-public:
-    explicit OwnedFd(int fd = -1) : fd_(fd) {}
-    ~OwnedFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    int Get() const { return fd_; }
-    int Release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 int OpenPidFd(pid_t pid)
 {
@@ -172,8 +152,8 @@ std::optional<ChildProcess> ChildProcess::Start(const std::vector<std::string>& 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return fail(errno);
-    OwnedFd readEnd(pipeFds[0]);
-    OwnedFd writeEnd(pipeFds[1]);
+    asf::UniqueFd readEnd(pipeFds[0]);
+    asf::UniqueFd writeEnd(pipeFds[1]);
 
     if (pipeSize > 0) {
         const auto size = static_cast<int>(std::min<std::int64_t>(pipeSize, MaximumPipeSize()));

@@ -1,5 +1,7 @@
 #include "platform/FileOps.h"
 
+#include "asf/UniqueFd.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,26 +11,6 @@
 namespace kestrine::platform {
 
 namespace {
-
-// Owns one file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    bool Close()
-    {
-        if (fd_ < 0) return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -97,7 +79,7 @@ bool DeleteFile(const std::string& path)
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
 {
     if (from.empty() || to.empty()) return false;
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    asf::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.Get() < 0) return false;
     struct stat fromStat {};
     if (::fstat(in.Get(), &fromStat) != 0 || S_ISDIR(fromStat.st_mode)) return false;
@@ -110,7 +92,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     if (targetExists && toStat.st_dev == fromStat.st_dev && toStat.st_ino == fromStat.st_ino) return true;
 
     std::string temp = to + ".kestrine-XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    asf::UniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
     if (out.Get() < 0) return false;
     const mode_t mode = targetExists ? static_cast<mode_t>(toStat.st_mode & 07777) : NewFileMode();
     bool ok = ::fchmod(out.Get(), mode) == 0 && CopyBytes(in.Get(), out.Get()) && ::fsync(out.Get()) == 0;
