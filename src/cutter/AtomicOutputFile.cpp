@@ -1,5 +1,7 @@
 #include "cutter/AtomicOutputFile.h"
 
+#include "cutter/SignalCleanup.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -21,91 +23,6 @@ constexpr std::size_t kBufferSize = 1 << 20;
 // Copied ranges go to the kernel in steps of this, so the disk starts on them while the rest is read.
 constexpr std::uint64_t kCopyChunk = 16u << 20;
 constexpr std::uint64_t kMinKernelCopy = 256u << 10;
-
-// ---- Removal of temporaries when the process is ended by a signal ----------------------------
-//
-// The handler may only use async-signal-safe calls, so the paths live in fixed static buffers and
-// each slot's state is a lock-free atomic: the handler unlinks only slots marked kActive, and a
-// slot's path is complete before it is marked so.
-
-constexpr int kSlotCount = 16;
-enum SlotState : int { kFree = 0, kFilling = 1, kActive = 2 };
-struct TemporarySlot {
-    std::atomic<int> state{kFree};
-    char path[PATH_MAX];
-};
-TemporarySlot g_slots[kSlotCount];
-
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-constexpr int kCleanupSignalCount = sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0]);
-struct sigaction g_previous[kCleanupSignalCount];
-std::once_flag g_handlersInstalled;
-
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free atomics");
-
-extern "C" void RemoveTemporariesOnSignal(int sig, siginfo_t* info, void* context)
-{
-    const int savedErrno = errno;
-    for (TemporarySlot& slot : g_slots)
-        if (slot.state.load(std::memory_order_acquire) == kActive) ::unlink(slot.path);
-
-    int index = 0;
-    while (index < kCleanupSignalCount && kCleanupSignals[index] != sig) ++index;
-    if (index == kCleanupSignalCount) return;
-    const struct sigaction& previous = g_previous[index];
-    if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
-        previous.sa_sigaction(sig, info, context);
-    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN && previous.sa_handler != nullptr) {
-        previous.sa_handler(sig);
-    } else {
-        // End the process the way the signal would have: the re-raised signal is delivered with the
-        // default action as soon as this handler returns and unblocks it.
-        struct sigaction fallback {};
-        fallback.sa_handler = SIG_DFL;
-        sigemptyset(&fallback.sa_mask);
-        ::sigaction(sig, &fallback, nullptr);
-        ::raise(sig);
-    }
-    errno = savedErrno;
-}
-
-void InstallSignalHandlers()
-{
-    std::call_once(g_handlersInstalled, [] {
-        for (int i = 0; i < kCleanupSignalCount; ++i) {
-            struct sigaction current {};
-            if (::sigaction(kCleanupSignals[i], nullptr, &current) != 0) continue;
-            // A signal the process was told to ignore (nohup) stays ignored.
-            if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
-            struct sigaction ours {};
-            ours.sa_sigaction = RemoveTemporariesOnSignal;
-            ours.sa_flags = SA_SIGINFO | SA_RESTART;
-            sigemptyset(&ours.sa_mask);
-            for (int s : kCleanupSignals) sigaddset(&ours.sa_mask, s);
-            if (::sigaction(kCleanupSignals[i], &ours, &g_previous[i]) != 0) g_previous[i] = current;
-        }
-    });
-}
-
-int RegisterTemporary(const std::string& absolutePath)
-{
-    if (absolutePath.size() >= PATH_MAX) return -1;
-    InstallSignalHandlers();
-    for (int i = 0; i < kSlotCount; ++i) {
-        int expected = kFree;
-        if (g_slots[i].state.compare_exchange_strong(expected, kFilling, std::memory_order_acq_rel)) {
-            std::memcpy(g_slots[i].path, absolutePath.c_str(), absolutePath.size() + 1);
-            g_slots[i].state.store(kActive, std::memory_order_release);
-            return i;
-        }
-    }
-    return -1;  // more simultaneous outputs than slots: those extra ones are not cleaned up on a signal
-}
-
-void UnregisterTemporary(int slot)
-{
-    if (slot >= 0) g_slots[slot].state.store(kFree, std::memory_order_release);
-}
 
 // ---- Naming ------------------------------------------------------------------------------------
 
@@ -152,15 +69,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target, bool replaceExi
     const std::string stem = ShortenName(target_.filename().string(), 255 - 15);
     // A termination signal between creating the temporary and registering it for removal would
     // leave it behind; held back here, it is delivered once the temporary is registered.
-    InstallSignalHandlers();
-    sigset_t cleanupSignals, previousMask;
-    sigemptyset(&cleanupSignals);
-    for (int sig : kCleanupSignals) sigaddset(&cleanupSignals, sig);
-    pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previousMask);
-    struct RestoreMask {
-        sigset_t mask;
-        ~RestoreMask() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
-    } restoreMask{previousMask};
+    const CleanupSignalsBlocked blocked;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         std::filesystem::path candidate = directory / ("." + stem + "." + RandomSuffix() + ".part");
         // 0666 and the umask, as for any new file the user makes.
@@ -175,7 +84,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target, bool replaceExi
 
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(temporary_, ec);
-    signalSlot_ = RegisterTemporary(ec ? temporary_.string() : absolute.string());
+    signalSlot_ = RegisterTemporary(ec ? temporary_.c_str() : absolute.c_str());
 }
 
 AtomicOutputFile::~AtomicOutputFile()
