@@ -10,8 +10,8 @@ namespace kestrine::cutter {
 
 namespace {
 
-constexpr std::array<std::string_view, 11> kSwitches = {
-    "-i", "-o", "-start", "-stop", "-y", "-cvb", "-noindex", "-infokf", "-h", "--help", "--version",
+constexpr std::array<std::string_view, 12> kSwitches = {
+    "-i", "-o", "-start", "-stop", "-y", "-cvb", "-noindex", "-append", "-infokf", "-h", "--help", "--version",
 };
 
 bool IsSwitch(std::string_view token)
@@ -128,6 +128,8 @@ Arguments ParseArguments(const std::vector<std::string>& args)
             result.startAtKeyframeBefore = anyFlag = true;
         } else if (token == "-noindex") {
             result.noIndex = anyFlag = true;
+        } else if (token == "-append") {
+            result.append = true;
         } else if (token == "-infokf") {
             keyframeReport = true;
         } else if (!token.empty() && token[0] == '-') {
@@ -148,10 +150,13 @@ Arguments ParseArguments(const std::vector<std::string>& args)
         if (haveOutput) throw UsageError("-infokf writes no file; leave out -o");
         if (haveTimes) throw UsageError("-infokf reports the whole file; leave out -start and -stop");
         if (anyFlag) throw UsageError("-y, -cvb and -noindex apply to writing a file, not to -infokf");
+        if (result.append) throw UsageError("-append applies to a join of two or more inputs");
         result.command = Command::KeyframeReport;
         return result;
     }
     if (!haveOutput) throw UsageError("no output file: give one with -o (or -infokf for a keyframe report)");
+    if (result.append && result.inputs.size() < 2)
+        throw UsageError("-append applies to a join of two or more inputs");
     if (result.inputs.size() > 1) {
         if (haveTimes) throw UsageError("-start and -stop cut a single input; a join of several takes none");
         result.command = Command::Join;
@@ -198,8 +203,10 @@ std::string UsageText()
            "  asfbin.exe -i \"SRC\" -o \"OUT\" -start T -stop T [-y] [-cvb] [-noindex]\n"
            "      Cut SRC from -start to -stop into OUT without re-encoding.\n"
            "      -start alone cuts to the end, -stop alone cuts from the beginning.\n"
-           "  asfbin.exe -i \"A\" -i \"B\" [-i \"C\" ...] -o \"OUT\" [-y] [-cvb] [-noindex]\n"
+           "  asfbin.exe -i \"A\" -i \"B\" [-i \"C\" ...] -o \"OUT\" [-append] [-y] [-cvb] [-noindex]\n"
            "      Join the inputs, one after another in the order given, into OUT.\n"
+           "      With -append, A's own file becomes OUT: the rest is written after A's packets and\n"
+           "      OUT.undo holds what it takes to give A back (done by the editor's Undo).\n"
            "  asfbin.exe -i \"SRC\" -o \"OUT\" [-y] [-noindex]\n"
            "      Rewrite SRC whole into OUT with a fresh index (makes unindexed files seekable).\n"
            "  asfbin.exe -h | --help | --version\n"
@@ -213,6 +220,8 @@ std::string UsageText()
            "  -cvb        start on the last keyframe at or before -start, so nothing after it is lost\n"
            "              (without it the cut starts on the first keyframe at or after -start)\n"
            "  -noindex    write no index objects\n"
+           "  -append     join by appending to the first input's file instead of copying it\n"
+           "              (it is written anew when that cannot keep its packets in place)\n"
            "  -infokf     print the keyframe report\n"
            "  -h, --help  print this text\n"
            "  --version   print the version\n"

@@ -27,7 +27,7 @@ enum class Command {
     Version,         // --version
     KeyframeReport,  // -i FILE -infokf
     Cut,             // -i SRC -o OUT with -start and/or -stop
-    Join,            // two or more -i, -o OUT
+    Join,            // two or more -i, -o OUT, optionally -append
     Copy,            // -i SRC -o OUT, no times: rewritten whole with a fresh index
 };
 
@@ -40,6 +40,7 @@ struct Arguments {
     bool overwrite = false;             // -y: an existing output may be replaced
     bool startAtKeyframeBefore = false; // -cvb: start on the last keyframe at or before -start
     bool noIndex = false;               // -noindex: write no index objects
+    bool append = false;                // -append: a join may take over its first input's file
 
     friend bool operator==(const Arguments&, const Arguments&) = default;
 };

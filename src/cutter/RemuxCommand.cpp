@@ -3,9 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <optional>
 
+#include <unistd.h>
+
+#include "asf/AppendUndo.h"
 #include "asf/FormatError.h"
 #include "asf/Protection.h"
+#include "cutter/AppendedOutput.h"
 #include "cutter/AtomicOutputFile.h"
 
 namespace kestrine::cutter {
@@ -36,6 +41,26 @@ class InputError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A join with -append: its first input's file becomes the output, or nothing is changed and the
+// caller writes the output anew (said in a note).
+std::optional<asf::RemuxResult> AppendToFirstInput(const Arguments& args, const std::vector<asf::RemuxSource>& sources,
+                                                   const asf::RemuxOptions& options, const Printer& print)
+{
+    const std::vector<std::string> others(args.inputs.begin() + 1, args.inputs.end());
+    try {
+        AppendedOutput out(*sources.front().file, others, args.output, args.overwrite);
+        asf::RemuxResult result = asf::Remux(sources, out, options);
+        out.Commit();
+        print("Appended to " + QuotedPath(args.inputs.front()) + ", which is now the output; " +
+              QuotedPath(asf::AppendUndoPath(args.output).string()) + " gives it back");
+        return result;
+    } catch (const NotAppendable& e) {
+        print("Note: " + QuotedPath(args.inputs.front()) + " is not appended to (" + e.what() +
+              "); the output is written anew");
+        return std::nullopt;
+    }
+}
 
 }  // namespace
 
@@ -68,9 +93,6 @@ asf::AsfFile OpenInput(const std::string& path)
 
 asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::RemuxSource>& sources, const Printer& print)
 {
-    AtomicOutputFile file(args.output, args.overwrite);
-    AtomicSink sink(file);
-
     asf::RemuxOptions options;
     options.writeIndex = !args.noIndex;
     // At most once a second, and only in steps of 5 %, so even a long run says little: the editor
@@ -85,8 +107,17 @@ asf::RemuxResult WriteOutput(const Arguments& args, const std::vector<asf::Remux
         lastStep = step;
         print("Progress: " + std::to_string(step * 5) + "%");
     };
-    asf::RemuxResult result = asf::Remux(sources, sink, options);
-    file.Commit();
+    std::optional<asf::RemuxResult> appended;
+    if (args.append) appended = AppendToFirstInput(args, sources, options, print);
+    const asf::RemuxResult result = appended ? *appended : [&] {
+        AtomicOutputFile file(args.output, args.overwrite);
+        AtomicSink sink(file);
+        asf::RemuxResult written = asf::Remux(sources, sink, options);
+        file.Commit();
+        // A record left by an earlier join into this name describes another file.
+        if (args.append) ::unlink(asf::AppendUndoPath(args.output).c_str());
+        return written;
+    }();
 
     std::string streams;
     for (const auto& s : result.streams) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "asf/KnownGuids.h"
 #include "support/TestPaths.h"
 
 namespace kestrine::cutter::testing {
@@ -77,6 +78,18 @@ std::vector<std::string> DirectoryNames(const std::filesystem::path& dir)
     for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::uint8_t> WithoutRunIdentity(std::vector<std::uint8_t> bytes, const asf::Guid& fileId)
+{
+    auto zero = [&bytes](const asf::Guid& g, std::size_t after, std::size_t length) {
+        for (auto at = std::search(bytes.begin(), bytes.end(), g.bytes.begin(), g.bytes.end()); at != bytes.end();
+             at = std::search(at + 1, bytes.end(), g.bytes.begin(), g.bytes.end()))
+            std::fill_n(at + static_cast<std::ptrdiff_t>(after), length, 0);
+    };
+    zero(fileId, 0, 16);
+    zero(asf::guids::kFileProperties, 48, 8);
+    return bytes;
 }
 
 }  // namespace kestrine::cutter::testing

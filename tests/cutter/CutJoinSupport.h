@@ -48,6 +48,9 @@ public:
     std::vector<std::uint8_t> bytes;
 };
 
+// The bytes of a written file with what differs on every run (its file ID and creation date) zeroed.
+std::vector<std::uint8_t> WithoutRunIdentity(std::vector<std::uint8_t> bytes, const asf::Guid& fileId);
+
 // The names in a directory, sorted (to see that nothing stray was left behind).
 std::vector<std::string> DirectoryNames(const std::filesystem::path& dir);
 

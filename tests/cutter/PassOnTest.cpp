@@ -6,7 +6,6 @@
 
 #include "CutJoinSupport.h"
 #include "asf/AsfReader.h"
-#include "asf/KnownGuids.h"
 #include "asf/Remuxer.h"
 #include "asf/SpanSearch.h"
 #include "support/TestMedia.h"
@@ -66,19 +65,6 @@ TEST(PassOnTest, AJoinPassesOnMostPacketsAndKeepsItsFirstInputsBytes)
     const auto writtenPackets = Packets(writtenBytes, w).first(firstPackets.size());
     EXPECT_TRUE(std::equal(firstPackets.begin(), firstPackets.end(), writtenPackets.begin()));
     EXPECT_EQ(Packets(writtenBytes, w).size(), Packets(sink.bytes, j).size());
-}
-
-// The bytes of a written file with what differs on every run (its file ID and creation date) zeroed.
-std::vector<std::uint8_t> WithoutRunIdentity(std::vector<std::uint8_t> bytes, const asf::Guid& fileId)
-{
-    auto zero = [&bytes](const asf::Guid& g, std::size_t after, std::size_t length) {
-        for (auto at = std::search(bytes.begin(), bytes.end(), g.bytes.begin(), g.bytes.end()); at != bytes.end();
-             at = std::search(at + 1, bytes.end(), g.bytes.begin(), g.bytes.end()))
-            std::fill_n(at + static_cast<std::ptrdiff_t>(after), length, 0);
-    };
-    zero(fileId, 0, 16);
-    zero(asf::guids::kFileProperties, 48, 8);
-    return bytes;
 }
 
 // A Record chain's joins: each result, joined to the next segment, is read only from near its end,
