@@ -88,6 +88,9 @@ std::string JoinCommand(const std::string& editorDir, const std::string& tempDir
     line += Quote(tempDir + resultName);
     line += " -o ";
     line += Quote(tempDir + ResultFileName(std::int64_t{resultCounter} + 1));
+    // The new result takes over the current one's file instead of copying it, so a Record costs what
+    // it adds; Undo gives the current result back from the record the cutter leaves beside it.
+    line += " -append";
     AppendOptions(line, options);
     return line;
 }

@@ -32,7 +32,7 @@ std::string CutCommand(const std::string& editorDir, const std::string& sourceFi
 
 // The join of the current result temp<resultCounter - 1> and the segment just cut
 // (tempDir + resultName) into temp<resultCounter + 1>:
-// <program>  -i <result> -i <segment> -o <next result> -y [-cvb] [-noindex]
+// <program>  -i <result> -i <segment> -o <next result> -append -y [-cvb] [-noindex]
 std::string JoinCommand(const std::string& editorDir, const std::string& tempDir,
                         std::int32_t resultCounter, const std::string& resultName,
                         CutterOptions options);

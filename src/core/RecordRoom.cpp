@@ -15,15 +15,15 @@ constexpr std::uint64_t kMarginBytes = 4u << 20;
 }  // namespace
 
 RecordRoom EstimateRecordRoom(std::uint64_t sourceBytes, double sourceDuration, double markIn, double markOut,
-                              std::optional<std::uint64_t> currentResultBytes)
+                              bool resultExists)
 {
     double share = 1.0;
     if (sourceDuration > 0 && std::isfinite(sourceDuration) && std::isfinite(markIn) && std::isfinite(markOut))
         share = std::clamp((markOut - markIn) / sourceDuration, 0.0, 1.0);
     RecordRoom room;
     room.Segment = static_cast<std::uint64_t>(std::ceil(static_cast<double>(sourceBytes) * share));
-    if (currentResultBytes) room.Joined = *currentResultBytes + room.Segment;
-    const double total = static_cast<double>(room.Segment + room.Joined) * kMarginFactor;
+    if (resultExists) room.Appended = room.Segment;
+    const double total = static_cast<double>(room.Segment + room.Appended) * kMarginFactor;
     room.Needed = static_cast<std::uint64_t>(std::ceil(total)) + kMarginBytes;
     return room;
 }

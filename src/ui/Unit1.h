@@ -305,6 +305,10 @@ private:
     bool RoomForRecord();
     // Tells the run record which result is current, for a recovery after a crash.
     void NoteCurrentResult();
+    // An appending join took the earlier result's file over: cuts the later result back into it by
+    // the cutter's record (emptying the Recorder first). False, with the reason in the LOG, when the
+    // earlier file exists already or cannot be given back.
+    bool GiveBackEarlierResult(const std::string& later, const std::string& earlier);
     // The Save dialog, with the refusal of the source and of the working folder of `result`, and the
     // question before an existing file is replaced. Nothing when the user gave up.
     std::optional<std::string> ChooseSaveTarget(const std::string& result);

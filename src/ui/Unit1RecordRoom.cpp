@@ -1,4 +1,4 @@
-// Before a Record: room on the results' file system for the span and the joined result.
+// Before a Record: room on the results' file system for the span and what the join appends.
 #include "ui/Unit1.h"
 
 #include "core/EditState.h"
@@ -20,10 +20,8 @@ bool TForm1::RoomForRecord()
     const std::optional<std::uint64_t> sourceBytes = platform::FileSize(OpenDialog1.FileName);
     // Without the figures the cutter tries, and says itself what went wrong.
     if (!free || !sourceBytes) return true;
-    std::optional<std::uint64_t> current;
-    if (Edit.ResultCounter > 0) current = platform::FileSize(core::CurrentResultPath(Edit)).value_or(0);
     const core::RecordRoom room =
-        core::EstimateRecordRoom(*sourceBytes, Edit.PlayerDuration, Edit.MarkIn, Edit.MarkOut, current);
+        core::EstimateRecordRoom(*sourceBytes, Edit.PlayerDuration, Edit.MarkIn, Edit.MarkOut, Edit.ResultCounter > 0);
     // Record removes the leftovers it writes over before the cutter starts, so their room counts as free.
     std::uint64_t available = *free + platform::FileSize(core::SegmentPath(Edit)).value_or(0);
     if (Edit.ResultCounter > 0) available += platform::FileSize(core::JoinedResultPath(Edit)).value_or(0);
@@ -37,10 +35,10 @@ bool TForm1::RoomForRecord()
     request.owner = this;
     request.title = QStringLiteral("Record");
     request.icon = platform::MessageIcon::Warning;
-    request.text = room.Joined > 0
+    request.text = room.Appended > 0
         ? QStringLiteral("There is not enough room in %1 for this Record: it needs about %2 (the span about %3, "
-                         "the joined result about %4), and %5 are free.")
-              .arg(platform::ToQtPath(Edit.TempDir), size(room.Needed), size(room.Segment), size(room.Joined), size(available))
+                         "and as much again joined to the result), and %4 are free.")
+              .arg(platform::ToQtPath(Edit.TempDir), size(room.Needed), size(room.Segment), size(available))
         : QStringLiteral("There is not enough room in %1 for this Record: it needs about %2 for the span, and "
                          "%3 are free.")
               .arg(platform::ToQtPath(Edit.TempDir), size(room.Needed), size(available));

@@ -2,6 +2,7 @@
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
+#include "asf/AppendUndo.h"
 #include "core/CutterCommands.h"
 #include "core/EditState.h"
 #include "core/KeyFrameQuery.h"
@@ -13,6 +14,7 @@
 #include "platform/FileOps.h"
 #include "platform/QtPathNames.h"
 
+#include <filesystem>
 #include <vector>
 
 namespace kestrine::ui {
@@ -130,7 +132,10 @@ void TForm1::ToolButton24Click()
         // ResultName now names the newest file: the joined result, or on a first Record the cut itself.
         LoadResult(core::SegmentPath(Edit), true);
     } catch (...) {
+        // The result stays the one before, which an appending join took over.
+        const std::string joined = core::SegmentPath(Edit);
         core::RestoreCounters(Edit, before);
+        if (Edit.ResultCounter > 0) GiveBackEarlierResult(joined, core::CurrentResultPath(Edit));
         throw;
     }
     core::AdvanceResult(Edit);
@@ -145,9 +150,10 @@ void TForm1::ToolButton14Click()
         return;
     }
     const core::ChainCounters before = core::CountersOf(Edit);
+    const std::string later = core::CurrentResultPath(Edit);
     core::StepBackOverLastRecord(Edit);
     const std::string earlier = core::SegmentPath(Edit);
-    if (!platform::FileExists(earlier)) {
+    if (!platform::FileExists(earlier) && !GiveBackEarlierResult(later, earlier)) {
         // Left here, the counters would point into the middle of the chain.
         core::RestoreCounters(Edit, before);
         platform::MessageRequest request;
@@ -177,6 +183,22 @@ void TForm1::ToolButton38Click()
     if (!target || !CopyResultTo(current, *target)) return;
     ResetRecorder(true);
     Edit.ResultSaved = true;
+}
+
+bool TForm1::GiveBackEarlierResult(const std::string& later, const std::string& earlier)
+{
+    if (platform::FileExists(earlier) ||
+        !asf::CanGiveBack(later, std::filesystem::path(earlier).filename().string()))
+        return false;
+    // The Recorder may be reading the later file, which is about to be cut back.
+    if (FilterGraph2->Active()) FilterGraph2->EmptyGraph();
+    try {
+        asf::GiveBackEarlier(later);
+        return true;
+    } catch (const std::exception& e) {
+        Log().AppendLine(QStringLiteral("Undo: %1").arg(QString::fromStdString(e.what())));
+        return false;
+    }
 }
 
 void TForm1::NoteCurrentResult()

@@ -62,9 +62,9 @@ TEST(CutterCommandsTest, CutLineHasTwoBlanksBeforeTheInputAndTheOptionsInOrder)
 TEST(CutterCommandsTest, JoinLineNamesTheCurrentResultTheSegmentAndTheNextResult)
 {
     EXPECT_EQ(JoinCommand("/e/", "/t/", 3, "temp3", {}),
-              "\"/e/asfbin.exe\"  -i \"/t/temp2\" -i \"/t/temp3\" -o \"/t/temp4\" -y");
+              "\"/e/asfbin.exe\"  -i \"/t/temp2\" -i \"/t/temp3\" -o \"/t/temp4\" -append -y");
     EXPECT_EQ(JoinCommand("/e/", "/t/", 1, "temp1", {.Cvb = true, .NoIndex = true}),
-              "\"/e/asfbin.exe\"  -i \"/t/temp0\" -i \"/t/temp1\" -o \"/t/temp2\" -y -cvb -noindex");
+              "\"/e/asfbin.exe\"  -i \"/t/temp0\" -i \"/t/temp1\" -o \"/t/temp2\" -append -y -cvb -noindex");
 }
 
 TEST(CutterCommandsTest, StateOverloadsTakePathsMarksAndCounters)
@@ -78,7 +78,7 @@ TEST(CutterCommandsTest, StateOverloadsTakePathsMarksAndCounters)
               "\"/e/asfbin.exe\"  -i \"/v/a.wmv\" -o \"/t/temp0\" -start 0 -stop 5 -y");
     state.ResultCounter = 5;
     state.ResultName = "temp5";
-    EXPECT_EQ(JoinCommand(state, {}), "\"/e/asfbin.exe\"  -i \"/t/temp4\" -i \"/t/temp5\" -o \"/t/temp6\" -y");
+    EXPECT_EQ(JoinCommand(state, {}), "\"/e/asfbin.exe\"  -i \"/t/temp4\" -i \"/t/temp5\" -o \"/t/temp6\" -append -y");
 }
 
 TEST(CutterCommandsTest, AwkwardPathsSplitBackIntoTheCuttersArguments)
@@ -90,7 +90,7 @@ TEST(CutterCommandsTest, AwkwardPathsSplitBackIntoTheCuttersArguments)
               (Words{editor + "asfbin.exe", "-i", source, "-o", temp + "temp1", "-start", "1", "-stop", "2", "-y",
                      "-cvb"}));
     EXPECT_EQ(SplitCommandLine(JoinCommand(editor, temp, 1, "temp1", {})),
-              (Words{editor + "asfbin.exe", "-i", temp + "temp0", "-i", temp + "temp1", "-o", temp + "temp2", "-y"}));
+              (Words{editor + "asfbin.exe", "-i", temp + "temp0", "-i", temp + "temp1", "-o", temp + "temp2", "-append", "-y"}));
     EXPECT_EQ(SplitCommandLine(KeyFrameReportCommand(editor, source)),
               (Words{editor + "asfbin.exe", "-i", source, "-infokf"}));
 }

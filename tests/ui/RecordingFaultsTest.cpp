@@ -27,7 +27,7 @@ TEST_F(RecordingTest, UndoWhoseEarlierResultVanishedKeepsTheChainWhole)
     Record(2.0, 2.8);
     Record(1.0, 1.6);
     const double shown = Edit.RecorderDuration;
-    fs::remove(Temp(2));
+    fs::remove(Temp(4) + ".undo");  // temp2 lives on only inside temp4, and now nothing gives it back
 
     form->ToolButton14Click();
     EXPECT_EQ(Now(), (Counters{5, "temp5", 5}));
@@ -107,6 +107,11 @@ TEST_F(RecordingTest, AJoinThatWritesNothingLeavesTheCountersAndThePreviousResul
 TEST_F(RecordingTest, AResultTheGraphCannotPlayEndsRecordWithTheChainAsItWas)
 {
     Record(0.4, 1.2);
+    // The join writes a file of its own here, so that spoiling it spoils nothing else.
+    rewriteLine = [](std::string line) {
+        if (const auto at = line.find(" -append"); at != std::string::npos) line.erase(at, 8);
+        return line;
+    };
     afterRun = [this](const std::string& line) {
         if (line == JoinLine(0, 1, 2)) std::ofstream(Temp(2), std::ios::trunc) << "not a media file";
     };
@@ -117,6 +122,7 @@ TEST_F(RecordingTest, AResultTheGraphCannotPlayEndsRecordWithTheChainAsItWas)
     EXPECT_FALSE(form->CutterRunning());
 
     afterRun = nullptr;
+    rewriteLine = nullptr;
     calls.clear();
     Record(2.0, 2.8);
     EXPECT_EQ(Lines(), (std::vector<std::string>{CutLine(source.string(), 1, "-start 2 -stop 2.8"), JoinLine(0, 1, 2)}));

@@ -48,7 +48,7 @@ protected:
                                  const core::CutterStop* stop) {
             calls.push_back({line, pipeSize});
             if (beforeRun) beforeRun(line);
-            core::RunCutter(line, log, pipeSize, stop);
+            core::RunCutter(rewriteLine ? rewriteLine(line) : line, log, pipeSize, stop);
             if (afterRun) afterRun(line);
         };
         source = MakeMedia(SourceSpec());
@@ -105,7 +105,7 @@ protected:
     }
     std::string JoinLine(int result, int segment, int into, const std::string& options = "") const
     {
-        return Program() + "  -i " + Q(Temp(result)) + " -i " + Q(Temp(segment)) + " -o " + Q(Temp(into)) + " -y" + options;
+        return Program() + "  -i " + Q(Temp(result)) + " -i " + Q(Temp(segment)) + " -o " + Q(Temp(into)) + " -append -y" + options;
     }
 
     std::vector<std::string> Lines() const
@@ -123,6 +123,7 @@ protected:
     std::vector<CutterCall> calls;
     std::function<void(const std::string&)> beforeRun;
     std::function<void(const std::string&)> afterRun;
+    std::function<std::string(std::string)> rewriteLine;  // what really runs, when set
 };
 
 }  // namespace kestrine::test
