@@ -16,7 +16,6 @@ namespace kestrine::cutter {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
-constexpr std::uint64_t kPage = 4096;
 // The bytes after the packets are the index: saved in memory and in the record.
 constexpr std::uint64_t kMaxTail = 16u << 20;
 
@@ -148,7 +147,7 @@ void AppendedOutput::WriteAfter(std::span<const std::uint8_t> bytes)
 {
     if (!changing_) BeginChanging();
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    if (buffer_.size() >= kBufferSize) Flush(false);
+    if (buffer_.size() >= kBufferSize) Flush();
 }
 
 void AppendedOutput::BeginChanging()
@@ -159,24 +158,18 @@ void AppendedOutput::BeginChanging()
     bufferAt_ = tailAt_;
 }
 
-void AppendedOutput::Flush(bool whole)
+void AppendedOutput::Flush()
 {
-    // As for any output: a full buffer is written on another thread while the next one fills. Its
-    // writes end on page boundaries, so the next one never has to wait for a page the disk is
-    // still taking from the last.
-    std::size_t size = buffer_.size();
-    if (!whole) size -= static_cast<std::size_t>((bufferAt_ + size) % kPage);
-    if (size == 0) return;
+    // As for any output: the full buffer is written on another thread while the next one fills.
+    if (buffer_.empty()) return;
+    WaitForWrites();
     if (!writer_) writer_ = std::make_unique<AsyncFileWriter>();
-    if (const int error = writer_->Wait(&spare_)) Fail("cannot write", error);
-    std::vector<std::uint8_t> rest(buffer_.begin() + static_cast<std::ptrdiff_t>(size), buffer_.end());
-    buffer_.resize(size);
+    const std::size_t size = buffer_.size();
     writer_->Start(fd_.Get(), std::move(buffer_), bufferAt_);
     bufferAt_ += size;
     buffer_ = std::move(spare_);
     buffer_.clear();
-    buffer_.reserve(kBufferSize + kPage);
-    buffer_.insert(buffer_.end(), rest.begin(), rest.end());
+    buffer_.reserve(kBufferSize);
 }
 
 void AppendedOutput::WaitForWrites()
@@ -199,7 +192,7 @@ void AppendedOutput::WriteAt(std::uint64_t offset, std::span<const std::uint8_t>
         std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(offset - bufferAt_));
         return;
     }
-    Flush(true);
+    Flush();
     WaitForWrites();
     if (!WriteAllAt(fd_.Get(), bytes, offset)) Fail("cannot write", errno);
 }
@@ -226,7 +219,7 @@ void AppendedOutput::Commit()
 {
     Check();
     if (!changing_) BeginChanging();
-    Flush(true);
+    Flush();
     WaitForWrites();
     if (::fdatasync(fd_.Get()) != 0) Fail("cannot write", errno);
 

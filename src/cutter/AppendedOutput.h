@@ -58,7 +58,7 @@ private:
     void ExpectSame(std::span<const std::uint8_t> bytes);
     void WriteAfter(std::span<const std::uint8_t> bytes);
     void BeginChanging();
-    void Flush(bool whole);  // else up to the last page boundary
+    void Flush();
     void WaitForWrites();
     void Rollback() noexcept;
     [[noreturn]] void Fail(const std::string& action, int error) const;
