@@ -1,5 +1,7 @@
 #include "platform/RunDirectory.h"
 
+#include "asf/AppendUndo.h"
+
 #include "platform/FileOps.h"
 #include "platform/FileSystemSpace.h"
 #include "platform/RunRecord.h"
@@ -93,6 +95,17 @@ std::vector<std::string> EntryNames(const std::string& directory)
     return names;
 }
 
+// A join that appended to the current result goes on after its editor is gone, renaming that
+// result: the result holding it now, or empty.
+std::string ResultThatTookOver(const std::string& directory, const std::string& currentResult)
+{
+    for (const std::string& name : EntryNames(directory))
+        if (StartsWith(name, "temp") && name.find('.') == std::string::npos &&
+            asf::CanGiveBack(directory + name, currentResult))
+            return directory + name;
+    return {};
+}
+
 void FindOrphansIn(const std::string& parent, std::vector<OrphanedRunDirectory>& found)
 {
     for (const std::string& name : EntryNames(parent)) {
@@ -105,6 +118,8 @@ void FindOrphansIn(const std::string& parent, std::vector<OrphanedRunDirectory>&
         OrphanedRunDirectory orphan{path, {}};
         if (!record->CurrentResult.empty() && FileExists(path + record->CurrentResult))
             orphan.CurrentResult = path + record->CurrentResult;
+        else if (!record->CurrentResult.empty())
+            orphan.CurrentResult = ResultThatTookOver(path, record->CurrentResult);
         found.push_back(std::move(orphan));
     }
 }

@@ -3,6 +3,7 @@
 #include "cutter/AtomicOutputFile.h"
 #include "platform/FileSystemSpace.h"
 #include "platform/RunRecord.h"
+#include "asf/AppendUndo.h"
 #include "support/TestPaths.h"
 
 #include <filesystem>
@@ -141,13 +142,29 @@ TEST(NoLostWorkRunDirectory, DirectoriesWhoseEditorIsGoneAreFoundWithTheirCurren
     const std::string open = orphan(temp, "kestrine-dddddd", ended, "temp2");
     fs::permissions(open, fs::perms::all);  // open to others: not one of ours
 
+    // A join that appended to the current result went on after its editor was gone: the result that
+    // took it over is offered.
+    const std::string moved = orphan(temp, "kestrine-eeeeee", ended, "temp0");
+    fs::remove(moved + "temp0");
+    std::ofstream(moved + "temp2", std::ios::trunc) << "0123456789";
+    kestrine::asf::AppendUndo undo;
+    undo.earlierName = "temp0";
+    undo.earlierHead = {'A', 'B', 'C', 'D'};
+    undo.tailOffset = 6;
+    undo.earlierTail = {'x', 'y'};
+    undo.earlierSize = 8;
+    undo.laterHead = {'0', '1', '2', '3'};
+    undo.laterSize = 10;
+    kestrine::asf::WriteAppendUndo(moved + "temp2.undo", undo);
+
     auto found = kestrine::platform::FindOrphanedRunDirectories(temp, cache);
     std::sort(found.begin(), found.end(), [](const auto& x, const auto& y) { return x.Path < y.Path; });
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].Path, b);
     EXPECT_EQ(found[0].CurrentResult, "");
     EXPECT_EQ(found[1].Path, a);
     EXPECT_EQ(found[1].CurrentResult, a + "temp2");
+    EXPECT_EQ(found[2].CurrentResult, moved + "temp2");
 
     EXPECT_TRUE(kestrine::platform::RemoveRunDirectory(a));
     EXPECT_FALSE(fs::exists(a));
