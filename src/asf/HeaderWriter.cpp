@@ -90,6 +90,7 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
     bool wroteScriptCommands = false;
 
     std::uint32_t children = 0;
+    std::uint64_t paddingKept = 0;
     bool haveFileProperties = false;
     for (const RawObject& object : source.objects) {
         if (object.id == guids::kFileProperties) {
@@ -119,6 +120,7 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
         } else if (object.id == guids::kPadding && plan.packetsAlignedWith) {
             continue;  // replaced by the one that aligns the packets
         } else {
+            if (object.id == guids::kPadding) paddingKept += object.bytes.size();
             AppendObject(w, object.id, Body(object));
         }
         ++children;
@@ -131,6 +133,11 @@ BuiltHeader BuildHeader(const Header& source, const HeaderPlan& plan)
     }
     if (!wroteScriptCommands && built.timedEntries.HasScriptCommandObject()) {
         built.timedEntries.WriteScriptCommandObject(out);
+        ++children;
+    }
+    if (!plan.packetsAlignedWith && paddingKept < plan.headerRoom) {
+        const std::uint64_t pad = std::max<std::uint64_t>(plan.headerRoom - paddingKept, kObjectHeader);
+        AppendObject(w, guids::kPadding, std::vector<std::uint8_t>(static_cast<std::size_t>(pad - kObjectHeader), 0));
         ++children;
     }
     if (plan.packetsAlignedWith) {

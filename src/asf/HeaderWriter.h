@@ -49,6 +49,9 @@ struct HeaderPlan {
     // offset modulo 4096 (the first input's own place), so that copies of its packets can share
     // whole blocks with it on file systems that share blocks.
     std::optional<std::uint64_t> packetsAlignedWith;
+    // Otherwise at least this much padding: room for a later join made in this file's own place
+    // (asfbin.exe -append) to hold more markers and script commands in its header.
+    std::uint32_t headerRoom = 0;
     std::vector<LaterInput> laterInputs;
 };
 

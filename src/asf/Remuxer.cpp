@@ -62,6 +62,10 @@ struct PassedObject {
     std::uint64_t firstPacket = 0;     // output packet of its first byte
 };
 
+// Padding in headers whose size is free: a join appending to the file later can grow its header
+// into it by some dozens of markers or script commands.
+constexpr std::uint32_t kHeaderRoom = 2048;
+
 // The width in bytes of a field of length type 0..3.
 constexpr unsigned FieldWidth(unsigned type) { return type == 3 ? 4 : type; }
 
@@ -193,6 +197,7 @@ void RemuxRun::Begin()
     plan.written.simpleIndex = options_.writeIndex && videoStreams > 0;
     plan.seekable = IsSeekable(videoStreams, options_.writeIndex ? videoStreams : 0);
     plan.span = sources_.front().span;
+    plan.headerRoom = kHeaderRoom;
     const RemuxSource& front = sources_.front();
     if (front.firstPacket == 0 && !front.alignToPrevious && !front.startOnKeyframe && front.span.shiftMs == 0 &&
         front.span.fromMs <= 0 && front.span.toMs == std::numeric_limits<std::int64_t>::max()) {
