@@ -12,6 +12,7 @@
 #include "asf/ByteReader.h"
 #include "asf/ByteWriter.h"
 #include "asf/FormatError.h"
+#include "asf/PositionedIo.h"
 #include "asf/UniqueFd.h"
 
 namespace kestrine::asf {
@@ -29,27 +30,9 @@ std::string Quoted(const std::filesystem::path& path) { return "\"" + path.strin
     throw std::runtime_error(what + ": " + std::strerror(error));
 }
 
-void WriteAllAt(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offset, const std::filesystem::path& path)
+void WriteAllOrThrow(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offset, const std::filesystem::path& path)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("cannot write " + Quoted(path), n < 0 ? errno : EIO);
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-}
-
-bool ReadAllAt(int fd, std::span<std::uint8_t> out, std::uint64_t offset)
-{
-    while (!out.empty()) {
-        const ssize_t n = ::pread(fd, out.data(), out.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        out = out.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    if (!asf::WriteAllAt(fd, bytes, offset)) Fail("cannot write " + Quoted(path), errno);
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path)
@@ -61,7 +44,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path)
     if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > 3 * kMaxPart)
         throw std::runtime_error(Quoted(path) + " is no undo record");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-    if (!ReadAllAt(fd.Get(), bytes, 0)) Fail("cannot read " + Quoted(path), errno ? errno : EIO);
+    if (!asf::ReadAllAt(fd.Get(), bytes, 0)) Fail("cannot read " + Quoted(path), errno ? errno : EIO);
     return bytes;
 }
 
@@ -87,7 +70,7 @@ UniqueFd OpenDescribedLater(const std::filesystem::path& later, const AppendUndo
     if (::fstat(fd.Get(), &st) != 0) Fail("cannot open " + Quoted(later), errno);
     std::vector<std::uint8_t> head(undo.laterHead.size());
     if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != undo.laterSize ||
-        !ReadAllAt(fd.Get(), head, 0) || head != undo.laterHead)
+        !asf::ReadAllAt(fd.Get(), head, 0) || head != undo.laterHead)
         throw std::runtime_error(Quoted(later) + " has changed since the join that made it, so " +
                                  Quoted(later.parent_path() / undo.earlierName) + " cannot be given back from it");
     return fd;
@@ -155,7 +138,7 @@ void WriteAppendUndo(const std::filesystem::path& path, const AppendUndo& undo)
         UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         if (!fd.Valid()) Fail("cannot write " + Quoted(temporary), errno);
         try {
-            WriteAllAt(fd.Get(), bytes, 0, temporary);
+            WriteAllOrThrow(fd.Get(), bytes, 0, temporary);
             if (::fsync(fd.Get()) != 0 || !fd.Close()) Fail("cannot write " + Quoted(temporary), errno);
         } catch (...) {
             ::unlink(temporary.c_str());
@@ -195,10 +178,10 @@ std::filesystem::path GiveBackEarlier(const std::filesystem::path& later)
     UniqueFd fd = OpenDescribedLater(later, undo, O_RDWR);
     // The tail first and the header last: until the header is back the file still reads as the
     // later one's header describes (with fewer packets than it claims), never as a mix.
-    WriteAllAt(fd.Get(), undo.earlierTail, undo.tailOffset, later);
+    WriteAllOrThrow(fd.Get(), undo.earlierTail, undo.tailOffset, later);
     if (::ftruncate(fd.Get(), static_cast<off_t>(undo.earlierSize)) != 0 || ::fdatasync(fd.Get()) != 0)
         Fail("cannot write " + Quoted(later), errno);
-    WriteAllAt(fd.Get(), undo.earlierHead, 0, later);
+    WriteAllOrThrow(fd.Get(), undo.earlierHead, 0, later);
     if (::fsync(fd.Get()) != 0 || !fd.Close()) Fail("cannot write " + Quoted(later), errno);
     if (::rename(later.c_str(), earlier.c_str()) != 0) Fail("cannot rename " + Quoted(later), errno);
     ::unlink(recordPath.c_str());

@@ -9,9 +9,13 @@
 #include <cstring>
 
 #include "asf/FormatError.h"
+#include "asf/PositionedIo.h"
 #include "cutter/AtomicOutputFile.h"
 
 namespace kestrine::cutter {
+
+using asf::ReadAllAt;
+using asf::WriteAllAt;
 
 namespace {
 
@@ -20,33 +24,6 @@ constexpr std::size_t kBufferSize = 1 << 20;
 constexpr std::uint64_t kMaxTail = 16u << 20;
 
 std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
-
-bool ReadAllAt(int fd, std::span<std::uint8_t> out, std::uint64_t offset)
-{
-    while (!out.empty()) {
-        const ssize_t n = ::pread(fd, out.data(), out.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        out = out.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offset)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -243,13 +220,10 @@ void AppendedOutput::Commit()
     if (!WriteAllAt(fd_.Get(), head_, 0) || ::ftruncate(fd_.Get(), static_cast<off_t>(size_)) != 0 ||
         ::fsync(fd_.Get()) != 0)
         Fail("cannot write", errno);
-    {
-        // The name changes and the work counts as done in one step for the signal handler's sake.
-        const CleanupSignalsBlocked blocked;
-        Check();
-        if (::rename(source_.c_str(), target_.c_str()) != 0) Fail("cannot rename", errno);
-        committed_ = true;
-    }
+    // A signal from here on ends the process only once the output is in place.
+    Check();
+    if (::rename(source_.c_str(), target_.c_str()) != 0) Fail("cannot rename", errno);
+    committed_ = true;
     const std::filesystem::path folder = target_.has_parent_path() ? target_.parent_path() : ".";
     asf::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid()) ::fsync(dir.Get());
