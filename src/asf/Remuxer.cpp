@@ -88,6 +88,7 @@ struct ObjectView {
     std::uint32_t size = 0;
     std::span<const std::uint8_t> data;
     std::span<const std::uint8_t> extension;
+    std::optional<std::uint32_t> sourceNumber;  // its media object number in the input, where it has one
 };
 
 class RemuxRun {
@@ -112,7 +113,8 @@ private:
         std::uint32_t number = 0;
     };
     std::optional<Admitted> Admit(std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
-                                  const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey);
+                                  const RemuxSource& source, std::int64_t shiftMs, std::vector<bool>& waitingForKey,
+                                  std::optional<std::uint32_t> sourceNumber);
     // The bookkeeping of an object written: counts, index, end time, markers.
     void Account(const Admitted& a, std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
                  std::uint32_t size, PacketPlacement where);
@@ -262,7 +264,8 @@ void RemuxRun::PacketEmitted(std::uint64_t number, std::uint32_t sendTime)
 
 std::optional<RemuxRun::Admitted> RemuxRun::Admit(std::uint8_t stream, std::uint32_t presentationMs, bool keyFrame,
                                                   const RemuxSource& source, std::int64_t shiftMs,
-                                                  std::vector<bool>& waitingForKey)
+                                                  std::vector<bool>& waitingForKey,
+                                                  std::optional<std::uint32_t> sourceNumber)
 {
     auto it = streams_.find(stream);
     if (it == streams_.end()) return std::nullopt;  // a stream the first input's header does not describe
@@ -276,6 +279,9 @@ std::optional<RemuxRun::Admitted> RemuxRun::Admit(std::uint8_t stream, std::uint
         throw FormatError("a presentation time falls outside what ASF can store after shifting (" +
                           std::to_string(outMs) + " ms)");
     wroteAny_ = true;
+    // A first input that keeps its times keeps its numbers too, so that its packets keep their bytes;
+    // later inputs number on from there.
+    if (sourceNumber && firstKeepsTimes_ && &source == &sources_.front()) it->second.nextNumber = *sourceNumber;
     return Admitted{&it->second, outMs, it->second.nextNumber++};
 }
 
@@ -315,7 +321,8 @@ void RemuxRun::Account(const Admitted& a, std::uint8_t stream, std::uint32_t pre
 void RemuxRun::WriteObject(const ObjectView& object, const RemuxSource& source, std::int64_t shiftMs,
                            std::vector<bool>& waitingForKey)
 {
-    const auto a = Admit(object.stream, object.presentationMs, object.keyFrame, source, shiftMs, waitingForKey);
+    const auto a =
+        Admit(object.stream, object.presentationMs, object.keyFrame, source, shiftMs, waitingForKey, object.sourceNumber);
     if (!a) return;
     PayloadPiece piece;
     piece.streamNumber = object.stream;
@@ -413,12 +420,14 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, 
     const unsigned replicatedWidth = FieldWidth(parsed.propertyFlags & 0x3u);
     const unsigned offsetWidth = FieldWidth((parsed.propertyFlags >> 2) & 0x3u);
     const unsigned numberWidth = FieldWidth((parsed.propertyFlags >> 4) & 0x3u);
+    const std::uint32_t numberMask = numberWidth >= 4 ? UINT32_MAX : (1u << (8 * numberWidth)) - 1;
     // Objects begun in packets that were rebuilt go on here: what was collected of them is written
     // first, as the first part of the object, so that this packet's fragments continue it.
     for (const Payload& pl : parsed.payloads) {
         Assembly& a = assembly[pl.streamNumber];
         if (pl.compressed || pl.offsetIntoMediaObject == 0 || !a.active || passed_[pl.streamNumber].open) continue;
-        const auto admitted = Admit(pl.streamNumber, a.presentationMs, a.keyFrame || pl.keyFrame, source, shiftMs, waitingForKey);
+        const auto admitted =
+            Admit(pl.streamNumber, a.presentationMs, a.keyFrame || pl.keyFrame, source, shiftMs, waitingForKey, a.number);
         PayloadPiece piece;
         piece.streamNumber = pl.streamNumber;
         piece.keyFrame = a.keyFrame || pl.keyFrame;
@@ -464,10 +473,13 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, 
         std::uint8_t* numberField = packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth - numberWidth;
         if (pl.compressed) {
             ObjectBegins(stream, pl.presentationTimeMs, pl.dataLength, shiftMs);
-            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
-            if (groupAt != pl.replicatedDataOffset) {
+            // The group's number is its first object's; the others follow it.
+            const bool groupStart = groupAt != pl.replicatedDataOffset;
+            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey,
+                                 groupStart ? std::optional(pl.mediaObjectNumber) : std::nullopt);
+            if (groupStart) {
                 groupAt = pl.replicatedDataOffset;
-                patch(numberField, a->number & 0xFF, numberWidth);
+                patch(numberField, a->number & numberMask, numberWidth);
                 patch(packet.data() + pl.replicatedDataOffset - replicatedWidth - offsetWidth,
                       static_cast<std::uint64_t>(a->outMs), offsetWidth);
             }
@@ -477,8 +489,9 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, 
         PassedObject& p = passed_[stream];
         if (pl.offsetIntoMediaObject == 0) {
             ObjectBegins(stream, pl.presentationTimeMs, pl.mediaObjectSize, shiftMs);
-            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey);
-            patch(numberField, a->number & 0xFF, numberWidth);
+            const auto a = Admit(stream, pl.presentationTimeMs, pl.keyFrame, source, shiftMs, waitingForKey,
+                                 pl.mediaObjectNumber);
+            patch(numberField, a->number & numberMask, numberWidth);
             patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(a->outMs), 4);
             if (pl.mediaObjectSize == pl.dataLength) {
                 Account(*a, stream, pl.presentationTimeMs, pl.keyFrame, pl.mediaObjectSize, {number, number});
@@ -495,7 +508,7 @@ void RemuxRun::PassOn(std::span<std::uint8_t> packet, std::uint64_t fileOffset, 
             p.firstPacket = number;
             continue;
         }
-        patch(numberField, p.number & 0xFF, numberWidth);
+        patch(numberField, p.number & numberMask, numberWidth);
         patch(packet.data() + pl.replicatedDataOffset + 4, static_cast<std::uint64_t>(p.outMs), 4);
         p.received += pl.dataLength;
         p.keyFrame = p.keyFrame || pl.keyFrame;
@@ -672,6 +685,7 @@ void RemuxRun::CopySource(std::size_t index)
                 ObjectBegins(object.stream, object.presentationMs, object.size, shiftMs);
                 object.data = data;
                 if (!pl.compressed && pl.replicatedDataLength > 8) object.extension = pl.ReplicatedData(packet.bytes).subspan(8);
+                if (!pl.compressed) object.sourceNumber = pl.mediaObjectNumber;
                 WriteObject(object, source, shiftMs, waitingForKey);
                 continue;
             }
@@ -729,6 +743,7 @@ void RemuxRun::CopySource(std::size_t index)
                 object.size = a.size;
                 object.data = a.data;
                 object.extension = a.extension;
+                object.sourceNumber = a.number;
                 WriteObject(object, source, shiftMs, waitingForKey);
             }
         }
