@@ -67,6 +67,20 @@ TEST(PassOnTest, AJoinPassesOnMostPacketsAndKeepsItsFirstInputsBytes)
     EXPECT_EQ(Packets(writtenBytes, w).size(), Packets(sink.bytes, j).size());
 }
 
+// FFmpeg numbers media objects from 1: a copy keeps that numbering, and with it every packet's bytes.
+TEST(PassOnTest, ACopyKeepsEveryPacketOfAFileFromAnotherWriter)
+{
+    const fs::path source = test::MakeMedia({});
+    const fs::path copy = test::FreshTestDir() / "copy.wmv";
+    const test::ProgramResult r = RunAsfbin({"-i", source.string(), "-o", copy.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const auto sourceBytes = test::ReadFileBytes(source);
+    const auto copyBytes = test::ReadFileBytes(copy);
+    const auto original = Packets(sourceBytes, asf::AsfFile::Open(source));
+    const auto copied = Packets(copyBytes, asf::AsfFile::Open(copy));
+    EXPECT_TRUE(std::equal(original.begin(), original.end(), copied.begin(), copied.end()));
+}
+
 // A Record chain's joins: each result, joined to the next segment, is read only from near its end,
 // and every join still writes what reading all of it gives.
 TEST(PassOnTest, AJoinReadingItsOwnFirstInputFromNearItsEndWritesWhatAWholeReadWrites)
