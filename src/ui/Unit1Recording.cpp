@@ -196,7 +196,7 @@ bool TForm1::GiveBackEarlierResult(const std::string& later, const std::string& 
         asf::GiveBackEarlier(later);
         return true;
     } catch (const std::exception& e) {
-        Log().AppendLine(QStringLiteral("Undo: %1").arg(QString::fromStdString(e.what())));
+        Log().AppendLine(QString::fromStdString(e.what()));
         return false;
     }
 }
