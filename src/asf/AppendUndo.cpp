@@ -30,11 +30,6 @@ std::string Quoted(const std::filesystem::path& path) { return "\"" + path.strin
     throw std::runtime_error(what + ": " + std::strerror(error));
 }
 
-void WriteAllOrThrow(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offset, const std::filesystem::path& path)
-{
-    if (!asf::WriteAllAt(fd, bytes, offset)) Fail("cannot write " + Quoted(path), errno);
-}
-
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path)
 {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -46,13 +41,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path)
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
     if (!asf::ReadAllAt(fd.Get(), bytes, 0)) Fail("cannot read " + Quoted(path), errno ? errno : EIO);
     return bytes;
-}
-
-void SyncDirectoryOf(const std::filesystem::path& path)
-{
-    // Makes a rename durable; a folder that cannot be synced is no reason to fail.
-    UniqueFd dir(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) ::fsync(dir.Get());
 }
 
 bool PlainFileName(const std::string& name)
@@ -138,7 +126,7 @@ void WriteAppendUndo(const std::filesystem::path& path, const AppendUndo& undo)
         UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         if (!fd.Valid()) Fail("cannot write " + Quoted(temporary), errno);
         try {
-            WriteAllOrThrow(fd.Get(), bytes, 0, temporary);
+            if (!WriteAllAt(fd.Get(), bytes, 0)) Fail("cannot write " + Quoted(temporary), errno);
             if (::fsync(fd.Get()) != 0 || !fd.Close()) Fail("cannot write " + Quoted(temporary), errno);
         } catch (...) {
             ::unlink(temporary.c_str());
@@ -150,7 +138,16 @@ void WriteAppendUndo(const std::filesystem::path& path, const AppendUndo& undo)
         ::unlink(temporary.c_str());
         Fail("cannot write " + Quoted(path), error);
     }
-    SyncDirectoryOf(path);
+    SyncFolderOf(path);
+}
+
+bool PutEarlierBack(int fd, const AppendUndo& undo)
+{
+    // The tail first and the header last: until the header is back the file still reads as the
+    // later one's header describes (with fewer packets than it claims), never as a mix.
+    return WriteAllAt(fd, undo.earlierTail, undo.tailOffset) &&
+           ::ftruncate(fd, static_cast<off_t>(undo.earlierSize)) == 0 && ::fdatasync(fd) == 0 &&
+           WriteAllAt(fd, undo.earlierHead, 0) && ::fsync(fd) == 0;
 }
 
 bool CanGiveBack(const std::filesystem::path& later, const std::string& earlierName)
@@ -176,16 +173,10 @@ std::filesystem::path GiveBackEarlier(const std::filesystem::path& later)
     }
     const std::filesystem::path earlier = later.parent_path() / undo.earlierName;
     UniqueFd fd = OpenDescribedLater(later, undo, O_RDWR);
-    // The tail first and the header last: until the header is back the file still reads as the
-    // later one's header describes (with fewer packets than it claims), never as a mix.
-    WriteAllOrThrow(fd.Get(), undo.earlierTail, undo.tailOffset, later);
-    if (::ftruncate(fd.Get(), static_cast<off_t>(undo.earlierSize)) != 0 || ::fdatasync(fd.Get()) != 0)
-        Fail("cannot write " + Quoted(later), errno);
-    WriteAllOrThrow(fd.Get(), undo.earlierHead, 0, later);
-    if (::fsync(fd.Get()) != 0 || !fd.Close()) Fail("cannot write " + Quoted(later), errno);
+    if (!PutEarlierBack(fd.Get(), undo) || !fd.Close()) Fail("cannot write " + Quoted(later), errno);
     if (::rename(later.c_str(), earlier.c_str()) != 0) Fail("cannot rename " + Quoted(later), errno);
     ::unlink(recordPath.c_str());
-    SyncDirectoryOf(earlier);
+    SyncFolderOf(earlier);
     return earlier;
 }
 

@@ -40,6 +40,10 @@ AppendUndo ParseAppendUndo(std::span<const std::uint8_t> bytes);
 // Writes the record durably (a temporary synced and renamed into place). Throws std::runtime_error.
 void WriteAppendUndo(const std::filesystem::path& path, const AppendUndo& undo);
 
+// Puts the earlier file's bytes back into the later one open as `fd` (what followed its packets,
+// its size, its header) and syncs them. False on an error, errno saying which.
+bool PutEarlierBack(int fd, const AppendUndo& undo);
+
 // Whether `later` is still the file its record describes and the record gives back a file named
 // `earlierName` (empty: any name).
 bool CanGiveBack(const std::filesystem::path& later, const std::string& earlierName = {});

@@ -1,8 +1,11 @@
 #include "asf/PositionedIo.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "asf/UniqueFd.h"
 
 namespace kestrine::asf {
 
@@ -34,6 +37,13 @@ bool WriteAllAt(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offse
         offset += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+void SyncFolderOf(const std::filesystem::path& file)
+{
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) ::fsync(dir.Get());
 }
 
 }  // namespace kestrine::asf

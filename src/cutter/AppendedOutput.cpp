@@ -37,9 +37,11 @@ AppendedOutput::AppendedOutput(const asf::AsfFile& first, const std::vector<std:
     if (!data.sizeKnown || data.truncated || data.trailingBytes != 0 || data.packetCount == 0)
         throw NotAppendable("its packets' extent is not known exactly");
     packetsAt_ = data.packetsOffset;
-    tailAt_ = data.End();
-    earlierSize_ = firstFile_->Size();
-    if (tailAt_ > earlierSize_ || earlierSize_ - tailAt_ > kMaxTail) throw NotAppendable("what follows its packets is too large");
+    undo_.earlierName = source_.filename().string();
+    undo_.tailOffset = data.End();
+    undo_.earlierSize = firstFile_->Size();
+    if (undo_.tailOffset > undo_.earlierSize || undo_.earlierSize - undo_.tailOffset > kMaxTail)
+        throw NotAppendable("what follows its packets is too large");
 
     fd_ = asf::UniqueFd(::open(source_.c_str(), O_RDWR | O_CLOEXEC));
     if (!fd_.Valid()) throw NotAppendable(std::string("it cannot be written (") + std::strerror(errno) + ")");
@@ -48,7 +50,7 @@ AppendedOutput::AppendedOutput(const asf::AsfFile& first, const std::vector<std:
         !S_ISREG(mine.st_mode))
         throw NotAppendable("it changed while it was being read");
     if (mine.st_nlink != 1) throw NotAppendable("it has other names, which would see the change");
-    if (static_cast<std::uint64_t>(mine.st_size) != earlierSize_) throw NotAppendable("it changed while it was being read");
+    if (static_cast<std::uint64_t>(mine.st_size) != undo_.earlierSize) throw NotAppendable("it changed while it was being read");
     for (const std::string& other : others) {
         struct stat st {};
         if (::stat(other.c_str(), &st) == 0 && SameFile(st, mine)) throw NotAppendable("it is also a later input");
@@ -60,11 +62,11 @@ AppendedOutput::AppendedOutput(const asf::AsfFile& first, const std::vector<std:
     if (::lstat(target_.c_str(), &existing) == 0 && (!replaceExisting_ || !S_ISREG(existing.st_mode)))
         throw NotAppendable("the output exists");
 
-    earlierHead_.resize(static_cast<std::size_t>(packetsAt_));
-    earlierTail_.resize(static_cast<std::size_t>(earlierSize_ - tailAt_));
-    if (!ReadAllAt(fd_.Get(), earlierHead_, 0) || !ReadAllAt(fd_.Get(), earlierTail_, tailAt_))
+    undo_.earlierHead.resize(static_cast<std::size_t>(packetsAt_));
+    undo_.earlierTail.resize(static_cast<std::size_t>(undo_.earlierSize - undo_.tailOffset));
+    if (!ReadAllAt(fd_.Get(), undo_.earlierHead, 0) || !ReadAllAt(fd_.Get(), undo_.earlierTail, undo_.tailOffset))
         throw NotAppendable("it could not be read again");
-    head_.reserve(earlierHead_.size());
+    undo_.laterHead.reserve(undo_.earlierHead.size());
     buffer_.reserve(kBufferSize);
 }
 
@@ -86,7 +88,7 @@ void AppendedOutput::Check() const
 
 bool AppendedOutput::InPlace(const asf::InputFile& file, std::uint64_t offset, std::uint64_t size) const
 {
-    return &file == firstFile_ && offset == size_ && offset >= packetsAt_ && size <= tailAt_ - offset;
+    return &file == firstFile_ && offset == size_ && offset >= packetsAt_ && size <= undo_.tailOffset - offset;
 }
 
 void AppendedOutput::Write(std::span<const std::uint8_t> bytes)
@@ -98,8 +100,8 @@ void AppendedOutput::Write(std::span<const std::uint8_t> bytes)
             // The header must end exactly where the first input's did, or its packets would move.
             if (bytes.size() > packetsAt_ - size_) throw NotAppendable("the joined header is longer than its own");
             WriteHead(part);
-        } else if (size_ < tailAt_) {
-            part = bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), tailAt_ - size_)));
+        } else if (size_ < undo_.tailOffset) {
+            part = bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), undo_.tailOffset - size_)));
             ExpectSame(part);
         } else {
             WriteAfter(part);
@@ -109,11 +111,14 @@ void AppendedOutput::Write(std::span<const std::uint8_t> bytes)
     }
 }
 
-void AppendedOutput::WriteHead(std::span<const std::uint8_t> bytes) { head_.insert(head_.end(), bytes.begin(), bytes.end()); }
+void AppendedOutput::WriteHead(std::span<const std::uint8_t> bytes)
+{
+    undo_.laterHead.insert(undo_.laterHead.end(), bytes.begin(), bytes.end());
+}
 
 void AppendedOutput::ExpectSame(std::span<const std::uint8_t> bytes)
 {
-    if (head_.size() != packetsAt_) throw NotAppendable("the joined header is shorter than its own");
+    if (undo_.laterHead.size() != packetsAt_) throw NotAppendable("the joined header is shorter than its own");
     std::vector<std::uint8_t> there(bytes.size());
     if (!ReadAllAt(fd_.Get(), there, size_)) Fail("cannot read", errno ? errno : EIO);
     if (!std::equal(there.begin(), there.end(), bytes.begin()))
@@ -130,9 +135,9 @@ void AppendedOutput::WriteAfter(std::span<const std::uint8_t> bytes)
 void AppendedOutput::BeginChanging()
 {
     // From here on the first input is no longer itself until Commit() or Rollback().
-    if (head_.size() != packetsAt_) throw NotAppendable("the joined header is shorter than its own");
+    if (undo_.laterHead.size() != packetsAt_) throw NotAppendable("the joined header is shorter than its own");
     changing_ = true;
-    bufferAt_ = tailAt_;
+    bufferAt_ = undo_.tailOffset;
 }
 
 void AppendedOutput::Flush()
@@ -161,10 +166,10 @@ void AppendedOutput::WriteAt(std::uint64_t offset, std::span<const std::uint8_t>
     if (offset > size_ || bytes.size() > size_ - offset) throw std::out_of_range("WriteAt beyond what was written");
     if (offset < packetsAt_) {
         if (bytes.size() > packetsAt_ - offset) throw std::logic_error("a patch across the first packet");
-        std::copy(bytes.begin(), bytes.end(), head_.begin() + static_cast<std::ptrdiff_t>(offset));
+        std::copy(bytes.begin(), bytes.end(), undo_.laterHead.begin() + static_cast<std::ptrdiff_t>(offset));
         return;
     }
-    if (offset < tailAt_) throw std::logic_error("a patch of the first input's packets");
+    if (offset < undo_.tailOffset) throw std::logic_error("a patch of the first input's packets");
     if (offset >= bufferAt_) {
         std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(offset - bufferAt_));
         return;
@@ -201,44 +206,30 @@ void AppendedOutput::Commit()
     if (::fdatasync(fd_.Get()) != 0) Fail("cannot write", errno);
 
     // The record first: from the moment the header changes, the earlier file can come back only by it.
-    asf::AppendUndo undo;
-    undo.earlierName = source_.filename().string();
-    undo.earlierSize = earlierSize_;
-    undo.earlierHead = earlierHead_;
-    undo.tailOffset = tailAt_;
-    undo.earlierTail = earlierTail_;
-    undo.laterSize = size_;
-    undo.laterHead = head_;
+    undo_.laterSize = size_;
     try {
-        asf::WriteAppendUndo(asf::AppendUndoPath(target_), undo);
+        asf::WriteAppendUndo(asf::AppendUndoPath(target_), undo_);
     } catch (const std::runtime_error& e) {
         throw OutputError(e.what());
     }
     recordWritten_ = true;
     Check();
 
-    if (!WriteAllAt(fd_.Get(), head_, 0) || ::ftruncate(fd_.Get(), static_cast<off_t>(size_)) != 0 ||
+    if (!WriteAllAt(fd_.Get(), undo_.laterHead, 0) || ::ftruncate(fd_.Get(), static_cast<off_t>(size_)) != 0 ||
         ::fsync(fd_.Get()) != 0)
         Fail("cannot write", errno);
     // A signal from here on ends the process only once the output is in place.
     Check();
     if (::rename(source_.c_str(), target_.c_str()) != 0) Fail("cannot rename", errno);
     committed_ = true;
-    const std::filesystem::path folder = target_.has_parent_path() ? target_.parent_path() : ".";
-    asf::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) ::fsync(dir.Get());
+    asf::SyncFolderOf(target_);
 }
 
 void AppendedOutput::Rollback() noexcept
 {
     if (writer_) writer_->Wait();
-    if (changing_) {
-        // Everything written went after the packets, the header last: put back what was there.
-        WriteAllAt(fd_.Get(), earlierTail_, tailAt_);
-        (void)::ftruncate(fd_.Get(), static_cast<off_t>(earlierSize_));
-        WriteAllAt(fd_.Get(), earlierHead_, 0);
-        ::fsync(fd_.Get());
-    }
+    // Everything written went after the packets, the header last: put back what was there.
+    if (changing_) asf::PutEarlierBack(fd_.Get(), undo_);
     if (recordWritten_) ::unlink(asf::AppendUndoPath(target_).c_str());
 }
 

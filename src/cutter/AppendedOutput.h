@@ -69,11 +69,9 @@ private:
     bool replaceExisting_;
     asf::UniqueFd fd_;
     std::uint64_t packetsAt_;
-    std::uint64_t tailAt_;
-    std::uint64_t earlierSize_;
-    std::vector<std::uint8_t> earlierHead_;
-    std::vector<std::uint8_t> earlierTail_;
-    std::vector<std::uint8_t> head_;  // the output's bytes before its packets, written last
+    // What the first input was (its bytes the output replaces) and what the output is becoming: its
+    // header (laterHead), written last, and its size.
+    asf::AppendUndo undo_;
     std::uint64_t size_ = 0;
     bool changing_ = false;           // bytes of the first input have been replaced
     bool recordWritten_ = false;

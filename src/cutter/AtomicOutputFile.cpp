@@ -1,5 +1,6 @@
 #include "cutter/AtomicOutputFile.h"
 
+#include "asf/PositionedIo.h"
 #include "cutter/SignalCleanup.h"
 
 #include <atomic>
@@ -295,13 +296,7 @@ void AtomicOutputFile::Commit()
     UnregisterTemporary(signalSlot_);
     signalSlot_ = -1;
 
-    // Make the rename itself durable; a directory that cannot be synced is no reason to fail.
-    const std::filesystem::path directory = target_.has_parent_path() ? target_.parent_path() : ".";
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    asf::SyncFolderOf(target_);
 }
 
 }  // namespace kestrine::cutter
